@@ -1,0 +1,113 @@
+#include "app/MonitorApp.h"
+
+#include "platform/Launch.h"
+
+#include <cstring>
+
+CMonitorApp::CMonitorApp(IDesktop& desktop, IClipboard& clipboard, IShellOpen& shell)
+    : m_urlMonitor(*this, *this, clipboard), m_scheduler(*this, *this), m_desktop(desktop),
+      m_shell(shell) {}
+
+CMonitorApp::~CMonitorApp() = default;
+
+BOOL CMonitorApp::InitInstance(const std::string& commandLine) {
+    m_lpCmdLine = commandLine;
+
+    // Step 1, common controls and 3-D drawing, has no counterpart here.
+
+    m_hInstanceEvent = CHandle(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::InstanceEvent));
+    if (!m_hInstanceEvent) {
+        return FALSE;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        m_hInstanceEvent.Close();
+        return FALSE;
+    }
+
+    m_hMutex = CHandle(CreateMutexA(nullptr, FALSE, MonitorNames::Mutex));
+
+    SetRegistryKey(MonitorNames::RegistryKey);
+    SetProfileName(MonitorNames::ProfileName);
+
+    if (m_lpCmdLine.find("wstart") != std::string::npos &&
+        GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 1) == 0) {
+        return FALSE;
+    }
+
+    ReadRegistryString(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey, "Path", m_strClientFolder);
+    if (m_strClientFolder.empty() || m_strClientFolder.back() != kFolderSeparator) {
+        m_strClientFolder += kFolderSeparator;
+    }
+
+    CRect rect;
+    rect.left = (m_desktop.GetScreenWidth() - 450) / 2;
+    rect.top = (m_desktop.GetScreenHeight() - 300) / 2;
+    rect.right = rect.left + 450;
+    rect.bottom = rect.top + 300;
+    m_pMainWnd = m_desktop.CreateMainFrame(*this, rect);
+    if (m_pMainWnd == nullptr) {
+        // Without a main window there is no log, no timer and no way to close the Monitor.
+        return FALSE;
+    }
+
+    m_pMainWnd->ShowWindow(SW_HIDE);
+    m_pMainWnd->UpdateWindow();
+    m_pMainWnd->SendCommand(Command::Hide);
+
+    m_urlMonitor.Attach(&m_pMainWnd->GetLog());
+    m_urlMonitor.Start(m_pMainWnd->GetSafeHwnd());
+
+    m_scheduler.Attach(&m_pMainWnd->GetLog());
+    m_scheduler.Start(m_pMainWnd->GetSafeHwnd());
+
+    if (CanResumeTransfers()) {
+        ResumeTransfers(TRUE);
+    }
+    return TRUE;
+}
+
+int CMonitorApp::ExitInstance() {
+    m_hInstanceEvent.Close();
+    return 0;
+}
+
+void CMonitorApp::ReadRegistryString(HKEY root, const char* subKey, const char* valueName,
+                                     std::string& out) {
+    out.clear();
+    CRegKey key;
+    if (key.Open(root, subKey, KEY_READ) != ERROR_SUCCESS) {
+        return;
+    }
+    char buffer[1024];
+    DWORD size = sizeof buffer;
+    if (RegQueryValueExA(key.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS) {
+        return;
+    }
+    // The stored bytes need not end in a NUL; the text stops at the first one or at the end.
+    out.assign(buffer, strnlen(buffer, size));
+}
+
+BOOL CMonitorApp::NamedEventExists(const char* name) {
+    HANDLE h = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
+    if (h != nullptr) {
+        CloseHandle(h);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL CMonitorApp::IsClientRunning() {
+    return NamedEventExists(MonitorNames::ClientEvent);
+}
+
+BOOL CMonitorApp::IsDownloadHelperRunning() {
+    return NamedEventExists(MonitorNames::DownloadHelperEvent);
+}
+
+void CMonitorApp::LaunchClient(const char* parameters) {
+    if (IsClientRunning()) {
+        return;
+    }
+    m_shell.Open(m_strClientFolder + MonitorNames::ClientExe, parameters);
+}

@@ -1,0 +1,60 @@
+// The Monitor's entry point: picks a Qt platform that works for a resident tray program,
+// then runs start-up and the event loop.
+#include "app/MonitorApp.h"
+#include "platform/Launch.h"
+#include "platform/qt/QtClipboard.h"
+#include "shell/QtDesktop.h"
+
+#include <QApplication>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+bool HasEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Without any display the Monitor still schedules and resumes, on the offscreen platform.
+// Under Wayland a background program cannot read the clipboard, so XWayland is preferred
+// where it is there, unless the user picked a platform.
+void ChooseQtPlatform() {
+    if (HasEnv("QT_QPA_PLATFORM")) {
+        return;
+    }
+    if (!HasEnv("DISPLAY") && !HasEnv("WAYLAND_DISPLAY")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else if (HasEnv("WAYLAND_DISPLAY") && HasEnv("DISPLAY")) {
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+}
+
+std::string CommandLineAfterProgram(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) {
+            line += ' ';
+        }
+        line += argv[i];
+    }
+    return line;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ChooseQtPlatform();
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    CQtDesktop desktop;
+    CQtClipboard clipboard;
+    CMonitorApp app(desktop, clipboard, SystemShell());
+    int status = 0;
+    if (app.InitInstance(CommandLineAfterProgram(argc, argv))) {
+        status = QApplication::exec();
+    }
+    app.ExitInstance();
+    return status;
+}

@@ -1,0 +1,103 @@
+#include "platform/Launch.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// In the grandchild: becomes its own session, detaches its streams and runs the program.
+// Only async-signal-safe calls are made between fork and exec.
+[[noreturn]] void RunDetached(const char* file, char* const argv[], int reportFd) {
+    setsid();
+    const int devNull = open("/dev/null", O_RDWR);
+    if (devNull >= 0) {
+        dup2(devNull, 0);
+        dup2(devNull, 1);
+        dup2(devNull, 2);
+        if (devNull > 2) {
+            close(devNull);
+        }
+    }
+    if (reportFd > 3) {
+        close_range(3, static_cast<unsigned>(reportFd) - 1, 0);
+    }
+    close_range(static_cast<unsigned>(reportFd) + 1, ~0U, 0);
+    execv(file, argv);
+    const int error = errno;
+    (void)!write(reportFd, &error, sizeof error);
+    _exit(127);
+}
+
+class CPosixShell : public IShellOpen {
+public:
+    bool Open(const std::string& file, const char* parameters, std::string* error) override {
+        struct stat st {};
+        if (stat(file.c_str(), &st) != 0) {
+            return Report(error, file + ": " + std::strerror(errno));
+        }
+        if (S_ISDIR(st.st_mode)) {
+            return Report(error, file + ": is a folder");
+        }
+        std::vector<std::string> args = SplitCommandLine(parameters != nullptr ? parameters : "");
+        args.insert(args.begin(), file);
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+
+        int report[2];
+        if (pipe2(report, O_CLOEXEC) != 0) {
+            return Report(error, std::string("pipe: ") + std::strerror(errno));
+        }
+        const pid_t child = fork();
+        if (child < 0) {
+            close(report[0]);
+            close(report[1]);
+            return Report(error, std::string("fork: ") + std::strerror(errno));
+        }
+        if (child == 0) {
+            close(report[0]);
+            const pid_t grandchild = fork();
+            if (grandchild == 0) {
+                RunDetached(file.c_str(), argv.data(), report[1]);
+            }
+            _exit(grandchild < 0 ? 1 : 0);
+        }
+        close(report[1]);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        int execError = 0;
+        ssize_t got;
+        while ((got = read(report[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+        }
+        close(report[0]);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            return Report(error, "fork failed");
+        }
+        if (got == static_cast<ssize_t>(sizeof execError)) {
+            return Report(error, file + ": " + std::strerror(execError));
+        }
+        return true;
+    }
+
+private:
+    static bool Report(std::string* error, const std::string& text) {
+        if (error != nullptr) {
+            *error = text;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+IShellOpen& SystemShell() {
+    static CPosixShell shell;
+    return shell;
+}

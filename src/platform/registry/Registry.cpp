@@ -1,0 +1,306 @@
+#include "platform/registry/Registry.h"
+
+#include "platform/registry/Store.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using registry::KeyId;
+using registry::Root;
+using registry::Status;
+using registry::Store;
+
+struct RegKey {
+    Root root;
+    KeyId id;
+    REGSAM sam;
+    bool predefined;
+    // Subkey names as last listed, reused while the store has not changed, so that walking
+    // a key by index stays linear.
+    std::vector<std::string> enumNames;
+    std::uint64_t enumGeneration = ~0ULL;
+    std::vector<registry::Value> enumValues;
+    std::uint64_t enumValuesGeneration = ~0ULL;
+};
+
+namespace {
+RegKey g_currentUser{
+    Root::CurrentUser, registry::kRootKey, KEY_ALL_ACCESS, true, {}, ~0ULL, {}, ~0ULL};
+RegKey g_localMachine{
+    Root::LocalMachine, registry::kRootKey, KEY_ALL_ACCESS, true, {}, ~0ULL, {}, ~0ULL};
+} // namespace
+
+const HKEY HKEY_CURRENT_USER = &g_currentUser;
+const HKEY HKEY_LOCAL_MACHINE = &g_localMachine;
+
+namespace {
+
+LSTATUS ToError(Status status) {
+    switch (status) {
+    case Status::Ok:
+        return ERROR_SUCCESS;
+    case Status::NotFound:
+        return ERROR_FILE_NOT_FOUND;
+    case Status::KeyDeleted:
+        return ERROR_KEY_DELETED;
+    case Status::HasSubkeys:
+        return ERROR_ACCESS_DENIED;
+    case Status::Busy:
+    case Status::Unavailable:
+        break;
+    }
+    return ERROR_BADDB;
+}
+
+bool ValidName(const std::string& name) {
+    return name.size() <= kMaxRegNameLength;
+}
+
+// Splits a subkey path; a trailing backslash is ignored, any other empty component is an error.
+bool SplitPath(const char* subKey, std::vector<std::string>* parts) {
+    parts->clear();
+    if (subKey == nullptr) {
+        return true;
+    }
+    std::string path(subKey);
+    while (!path.empty() && path.back() == '\\') {
+        path.pop_back();
+    }
+    if (path.empty()) {
+        return true;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t slash = path.find('\\', start);
+        std::string part = path.substr(start, slash == std::string::npos ? slash : slash - start);
+        if (part.empty() || !ValidName(part)) {
+            return false;
+        }
+        parts->push_back(std::move(part));
+        if (slash == std::string::npos) {
+            return true;
+        }
+        start = slash + 1;
+    }
+}
+
+bool Allowed(HKEY hKey, REGSAM needed) {
+    return (hKey->sam & needed) == needed;
+}
+
+std::string ValueName(const char* name) {
+    return name != nullptr ? std::string(name) : std::string();
+}
+
+} // namespace
+
+LSTATUS RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD, REGSAM samDesired, HKEY* phkResult) {
+    if (hKey == nullptr || phkResult == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    *phkResult = nullptr;
+    std::vector<std::string> parts;
+    if (!SplitPath(lpSubKey, &parts)) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    KeyId id = 0;
+    const Status status = Store::For(hKey->root).FindKey(hKey->id, parts, &id);
+    if (status != Status::Ok) {
+        return ToError(status);
+    }
+    *phkResult = new RegKey{hKey->root, id, samDesired, false, {}, ~0ULL, {}, ~0ULL};
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCreateKeyExA(HKEY hKey, const char* lpSubKey, REGSAM samDesired, HKEY* phkResult,
+                        DWORD* lpdwDisposition) {
+    if (hKey == nullptr || phkResult == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    *phkResult = nullptr;
+    std::vector<std::string> parts;
+    if (!SplitPath(lpSubKey, &parts)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (!parts.empty() && !Allowed(hKey, KEY_CREATE_SUB_KEY)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    KeyId id = 0;
+    bool created = false;
+    const Status status = parts.empty()
+                              ? Status::Ok
+                              : Store::For(hKey->root).CreateKey(hKey->id, parts, &id, &created);
+    if (status != Status::Ok) {
+        return ToError(status);
+    }
+    if (parts.empty()) {
+        id = hKey->id;
+    }
+    if (lpdwDisposition != nullptr) {
+        *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    }
+    *phkResult = new RegKey{hKey->root, id, samDesired, false, {}, ~0ULL, {}, ~0ULL};
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY hKey) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!hKey->predefined) {
+        delete hKey;
+    }
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!Allowed(hKey, KEY_ENUMERATE_SUB_KEYS)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    Store& store = Store::For(hKey->root);
+    const std::uint64_t generation = store.Generation();
+    if (generation != hKey->enumGeneration) {
+        const Status status = store.SubkeyNames(hKey->id, &hKey->enumNames);
+        if (status != Status::Ok) {
+            return ToError(status);
+        }
+        hKey->enumGeneration = store.Generation();
+    }
+    if (dwIndex >= hKey->enumNames.size()) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    const std::string& name = hKey->enumNames[dwIndex];
+    if (lpName == nullptr || name.size() + 1 > cchName) {
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(lpName, name.c_str(), name.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+namespace {
+// Copies a value out with the original platform's size rules.
+LSTATUS CopyValue(const registry::Value& value, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+    if (lpType != nullptr) {
+        *lpType = value.type;
+    }
+    const auto size = static_cast<DWORD>(value.data.size());
+    if (lpcbData == nullptr) {
+        return lpData == nullptr ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+    }
+    if (lpData == nullptr) {
+        *lpcbData = size;
+        return ERROR_SUCCESS;
+    }
+    if (*lpcbData < size) {
+        *lpcbData = size;
+        return ERROR_MORE_DATA;
+    }
+    if (size > 0) {
+        std::memcpy(lpData, value.data.data(), size);
+    }
+    *lpcbData = size;
+    return ERROR_SUCCESS;
+}
+} // namespace
+
+LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName, DWORD*,
+                      DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+    if (hKey == nullptr || lpcchValueName == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!Allowed(hKey, KEY_QUERY_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    Store& store = Store::For(hKey->root);
+    if (store.Generation() != hKey->enumValuesGeneration) {
+        const Status status = store.Values(hKey->id, &hKey->enumValues);
+        if (status != Status::Ok) {
+            return ToError(status);
+        }
+        hKey->enumValuesGeneration = store.Generation();
+    }
+    if (dwIndex >= hKey->enumValues.size()) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    const registry::Value& value = hKey->enumValues[dwIndex];
+    if (lpValueName == nullptr || value.name.size() + 1 > *lpcchValueName) {
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(lpValueName, value.name.c_str(), value.name.size() + 1);
+    *lpcchValueName = static_cast<DWORD>(value.name.size());
+    return CopyValue(value, lpType, lpData, lpcbData);
+}
+
+LSTATUS RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType, BYTE* lpData,
+                         DWORD* lpcbData) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!Allowed(hKey, KEY_QUERY_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    registry::Value value;
+    const Status status = Store::For(hKey->root).GetValue(hKey->id, ValueName(lpValueName), &value);
+    if (status != Status::Ok) {
+        return ToError(status);
+    }
+    return CopyValue(value, lpType, lpData, lpcbData);
+}
+
+LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+                       DWORD cbData) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!Allowed(hKey, KEY_SET_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const std::string name = ValueName(lpValueName);
+    if (!ValidName(name) || (lpData == nullptr && cbData > 0)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return ToError(Store::For(hKey->root).SetValue(hKey->id, name, dwType, lpData, cbData));
+}
+
+LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!Allowed(hKey, KEY_SET_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return ToError(Store::For(hKey->root).DeleteValue(hKey->id, ValueName(lpValueName)));
+}
+
+namespace {
+LSTATUS DeleteSubkey(HKEY hKey, const char* lpSubKey, bool recursive) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    std::vector<std::string> parts;
+    if (lpSubKey == nullptr || !SplitPath(lpSubKey, &parts) || parts.empty()) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    Store& store = Store::For(hKey->root);
+    KeyId parent = hKey->id;
+    const std::string leaf = parts.back();
+    parts.pop_back();
+    const Status found = store.FindKey(hKey->id, parts, &parent);
+    if (found != Status::Ok) {
+        return ToError(found);
+    }
+    return ToError(store.DeleteKey(parent, leaf, recursive));
+}
+} // namespace
+
+LSTATUS RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
+    return DeleteSubkey(hKey, lpSubKey, false);
+}
+
+LSTATUS RegDeleteTreeA(HKEY hKey, const char* lpSubKey) {
+    return DeleteSubkey(hKey, lpSubKey, true);
+}

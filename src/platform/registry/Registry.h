@@ -1,0 +1,125 @@
+// A registry shaped like the calls the Monitor and its sibling programs make: keys with
+// case-insensitive names under two roots, typed values stored byte-exact.
+//
+// Backend: one SQLite file per root, shared by every process of the user (see Store.h).
+#pragma once
+
+#include "platform/Types.h"
+
+#include <cstddef>
+
+struct RegKey;
+using HKEY = RegKey*;
+using LSTATUS = long;
+using REGSAM = DWORD;
+
+extern const HKEY HKEY_CURRENT_USER;
+extern const HKEY HKEY_LOCAL_MACHINE;
+
+constexpr LSTATUS ERROR_SUCCESS = 0;
+constexpr LSTATUS ERROR_FILE_NOT_FOUND = 2;
+constexpr LSTATUS ERROR_ACCESS_DENIED = 5;
+constexpr LSTATUS ERROR_INVALID_HANDLE = 6;
+constexpr LSTATUS ERROR_INVALID_PARAMETER = 87;
+constexpr LSTATUS ERROR_MORE_DATA = 234;
+constexpr LSTATUS ERROR_NO_MORE_ITEMS = 259;
+constexpr LSTATUS ERROR_BADDB = 1009;
+constexpr LSTATUS ERROR_KEY_DELETED = 1018;
+
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+constexpr REGSAM KEY_READ = 0x20019;
+constexpr REGSAM KEY_WRITE = 0x20006;
+constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_EXPAND_SZ = 2;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+constexpr DWORD REG_MULTI_SZ = 7;
+constexpr DWORD REG_QWORD = 11;
+
+constexpr DWORD REG_CREATED_NEW_KEY = 1;
+constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+// Longest key or value name, in characters, as on the original platform.
+constexpr std::size_t kMaxRegNameLength = 255;
+
+// Opens an existing key. A trailing backslash does not change the key; an empty or null
+// subkey opens the key itself again.
+LSTATUS RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                      HKEY* phkResult);
+// Opens a key, creating it and any missing parents in one transaction.
+LSTATUS RegCreateKeyExA(HKEY hKey, const char* lpSubKey, REGSAM samDesired, HKEY* phkResult,
+                        DWORD* lpdwDisposition);
+LSTATUS RegCloseKey(HKEY hKey);
+
+// The name of the subkey at `dwIndex` in case-insensitive name order, zero-terminated into a
+// buffer of `cchName` characters. ERROR_MORE_DATA when the name does not fit, never an overrun;
+// ERROR_NO_MORE_ITEMS past the end.
+LSTATUS RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName);
+
+// Values at `dwIndex` in case-insensitive name order; sizes as for RegQueryValueExA, the name
+// buffer in characters (in: capacity, out: length without the terminator).
+LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName,
+                      DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData);
+
+// Reads a value. With lpData null only the type and size are reported. When the buffer is too
+// small, *lpcbData receives the size needed and ERROR_MORE_DATA is returned; nothing is written
+// past the buffer.
+LSTATUS RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType,
+                         BYTE* lpData, DWORD* lpcbData);
+LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
+                       const BYTE* lpData, DWORD cbData);
+LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName);
+
+// Deletes a subkey that has no subkeys of its own (its values go with it).
+LSTATUS RegDeleteKeyA(HKEY hKey, const char* lpSubKey);
+// Deletes a subkey with everything below it, in one transaction.
+LSTATUS RegDeleteTreeA(HKEY hKey, const char* lpSubKey);
+
+// RAII owner of an opened key.
+class CRegKey {
+public:
+    CRegKey() = default;
+    explicit CRegKey(HKEY hKey) : m_hKey(hKey) {}
+    ~CRegKey() { Close(); }
+    CRegKey(const CRegKey&) = delete;
+    CRegKey& operator=(const CRegKey&) = delete;
+    CRegKey(CRegKey&& other) noexcept : m_hKey(other.Detach()) {}
+    CRegKey& operator=(CRegKey&& other) noexcept {
+        if (this != &other) {
+            Close();
+            m_hKey = other.Detach();
+        }
+        return *this;
+    }
+
+    LSTATUS Open(HKEY parent, const char* subKey, REGSAM sam) {
+        Close();
+        return RegOpenKeyExA(parent, subKey, 0, sam, &m_hKey);
+    }
+    LSTATUS Create(HKEY parent, const char* subKey, REGSAM sam = KEY_ALL_ACCESS) {
+        Close();
+        return RegCreateKeyExA(parent, subKey, sam, &m_hKey, nullptr);
+    }
+    void Close() {
+        if (m_hKey != nullptr) {
+            RegCloseKey(m_hKey);
+            m_hKey = nullptr;
+        }
+    }
+    HKEY Detach() {
+        HKEY h = m_hKey;
+        m_hKey = nullptr;
+        return h;
+    }
+    HKEY Get() const { return m_hKey; }
+    explicit operator bool() const { return m_hKey != nullptr; }
+
+private:
+    HKEY m_hKey = nullptr;
+};

@@ -1,0 +1,642 @@
+#include "platform/registry/Store.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace registry {
+
+namespace {
+
+// "QPMR" in the SQLite header marks a file as ours.
+constexpr int kApplicationId = 0x51504D52;
+constexpr int kSchemaVersion = 1;
+// A store held by another process is waited for this long before a call gives up.
+constexpr int kBusyTimeoutMs = 60000;
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return (value != nullptr && *value != '\0') ? std::string(value) : fallback;
+}
+
+std::string HomeDir() {
+    return EnvOr("HOME", "/");
+}
+
+bool MakeDirs(const std::string& dir, mode_t mode) {
+    if (dir.empty()) {
+        return true;
+    }
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0) {
+        return S_ISDIR(st.st_mode);
+    }
+    const auto slash = dir.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash), 0755)) {
+        return false;
+    }
+    return mkdir(dir.c_str(), mode) == 0 || errno == EEXIST;
+}
+
+std::string DirOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+Status FromSqlite(int rc) {
+    if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) {
+        return Status::Ok;
+    }
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        return Status::Busy;
+    }
+    return Status::Unavailable;
+}
+
+} // namespace
+
+std::string Fold(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+std::string StorePath(Root root) {
+    if (root == Root::CurrentUser) {
+        const std::string config = EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config");
+        return EnvOr("QUORVEL_REGISTRY_USER", config + "/quorvel-registry/user.db");
+    }
+    return EnvOr("QUORVEL_REGISTRY_MACHINE", "/var/lib/quorvel-registry/machine.db");
+}
+
+namespace {
+Store* g_stores[2] = {nullptr, nullptr};
+}
+
+Store& Store::For(Root root) {
+    Store*& slot = g_stores[root == Root::CurrentUser ? 0 : 1];
+    if (slot == nullptr) {
+        slot = new Store(root);
+    }
+    return *slot;
+}
+
+void Store::CloseAll() {
+    for (Store*& slot : g_stores) {
+        delete slot;
+        slot = nullptr;
+    }
+}
+
+Store::Store(Root root) : m_root(root) {}
+
+Store::~Store() {
+    for (auto& cached : m_statements) {
+        sqlite3_finalize(cached.stmt);
+    }
+    if (m_db != nullptr) {
+        sqlite3_close(m_db);
+    }
+}
+
+bool Store::EnsureOpen(bool forWrite) {
+    if (m_db != nullptr) {
+        return true;
+    }
+    m_path = StorePath(m_root);
+    struct stat st {};
+    if (stat(m_path.c_str(), &st) == 0) {
+        return OpenFile(false);
+    }
+    if (m_root == Root::LocalMachine && !forWrite) {
+        m_missing = true;
+        return false;
+    }
+    const bool user = m_root == Root::CurrentUser;
+    const std::string dir = DirOf(m_path);
+    if (!MakeDirs(dir, user ? 0700 : 0755)) {
+        OpenEmpty("its folder cannot be created (" + std::string(std::strerror(errno)) + ")");
+        return true;
+    }
+    const int fd =
+        open(m_path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, user ? 0600 : 0644);
+    if (fd < 0 && errno != EEXIST) {
+        OpenEmpty("it cannot be created (" + std::string(std::strerror(errno)) + ")");
+        return true;
+    }
+    if (fd >= 0) {
+        close(fd);
+    }
+    m_missing = false;
+    return OpenFile(true);
+}
+
+bool Store::OpenFile(bool created) {
+    int rc = sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        rc = sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        const std::string why = m_db != nullptr ? sqlite3_errmsg(m_db) : "cannot open";
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        OpenEmpty("it cannot be opened (" + why + ")");
+        return true;
+    }
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(m_db, 0);
+
+    int appId = -1;
+    int tables = -1;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA application_id", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        appId = sqlite3_column_int(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT count(*) FROM sqlite_master", -1, &stmt, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        tables = sqlite3_column_int(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+
+    std::string problem;
+    if (appId < 0 || tables < 0) {
+        problem = std::string("not a database: ") + sqlite3_errmsg(m_db);
+    } else if (appId == 0 && tables == 0) {
+        if (!Initialise()) {
+            problem = std::string("cannot be initialised: ") + sqlite3_errmsg(m_db);
+        }
+    } else if (appId != kApplicationId) {
+        problem = "a database of another program";
+    } else {
+        stmt = nullptr;
+        std::string check;
+        if (sqlite3_prepare_v2(m_db, "PRAGMA quick_check", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
+            const auto* text = sqlite3_column_text(stmt, 0);
+            check = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+        } else {
+            check = sqlite3_errmsg(m_db);
+        }
+        sqlite3_finalize(stmt);
+        if (check != "ok") {
+            problem = "damaged: " + check;
+        }
+    }
+    (void)created;
+    if (!problem.empty()) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        OpenEmpty("it is " + problem);
+        return true;
+    }
+    Exec("PRAGMA synchronous=FULL");
+    Exec("PRAGMA foreign_keys=OFF");
+    return true;
+}
+
+void Store::OpenEmpty(const std::string& why) {
+    std::fprintf(stderr,
+                 "quorvel registry: %s: %s; the file is left untouched and this program uses an "
+                 "empty store instead\n",
+                 m_path.c_str(), why.c_str());
+    m_memory = true;
+    m_missing = false;
+    sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Initialise();
+}
+
+bool Store::Initialise() {
+    const bool wal = !m_memory && m_root == Root::CurrentUser;
+    if (wal && !Exec("PRAGMA journal_mode=WAL")) {
+        return false;
+    }
+    const std::string schema =
+        "BEGIN IMMEDIATE;"
+        "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY AUTOINCREMENT,"
+        " parent INTEGER NOT NULL, name BLOB NOT NULL, fold BLOB NOT NULL,"
+        " UNIQUE(parent, fold));"
+        "CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name BLOB NOT NULL,"
+        " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
+        " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
+        "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES(1, 0, x'', x'');"
+        "PRAGMA application_id=" +
+        std::to_string(kApplicationId) + ";PRAGMA user_version=" + std::to_string(kSchemaVersion) +
+        ";COMMIT;";
+    if (!Exec(schema.c_str())) {
+        Exec("ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+bool Store::Exec(const char* sql) {
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+sqlite3_stmt* Store::Prepare(const char* sql) {
+    for (auto& cached : m_statements) {
+        if (cached.sql == sql) {
+            sqlite3_reset(cached.stmt);
+            sqlite3_clear_bindings(cached.stmt);
+            return cached.stmt;
+        }
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+        return nullptr;
+    }
+    m_statements.push_back({sql, stmt});
+    return stmt;
+}
+
+std::uint64_t Store::Generation() {
+    if (m_db == nullptr) {
+        return m_ownWrites;
+    }
+    sqlite3_stmt* stmt = Prepare("PRAGMA data_version");
+    if (stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW) {
+        const std::int64_t version = sqlite3_column_int64(stmt, 0);
+        if (version != m_dataVersion) {
+            m_dataVersion = version;
+            ++m_ownWrites;
+        }
+    }
+    if (stmt != nullptr) {
+        sqlite3_reset(stmt);
+    }
+    return m_ownWrites;
+}
+
+void Store::ForgetCaches() {
+    ++m_ownWrites;
+    m_pathCache.clear();
+}
+
+Status Store::Begin(bool write) {
+    if (m_txDepth > 0) {
+        ++m_txDepth;
+        return Status::Ok;
+    }
+    const int rc =
+        sqlite3_exec(m_db, write ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        return FromSqlite(rc);
+    }
+    m_txDepth = 1;
+    m_txFailed = false;
+    return Status::Ok;
+}
+
+Status Store::End(Status status) {
+    if (m_txDepth == 0) {
+        return status;
+    }
+    if (status != Status::Ok && status != Status::NotFound) {
+        m_txFailed = true;
+    }
+    if (--m_txDepth > 0) {
+        return status;
+    }
+    if (m_txFailed) {
+        Exec("ROLLBACK");
+        ForgetCaches();
+        return status == Status::Ok ? Status::Unavailable : status;
+    }
+    const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        Exec("ROLLBACK");
+        ForgetCaches();
+        return FromSqlite(rc);
+    }
+    return status;
+}
+
+Status Store::BeginWrite() {
+    if (!EnsureOpen(true)) {
+        return Status::Unavailable;
+    }
+    return Begin(true);
+}
+
+Status Store::Commit() {
+    return End(Status::Ok);
+}
+
+void Store::Rollback() {
+    if (m_txDepth > 0) {
+        m_txFailed = true;
+        End(Status::Unavailable);
+    }
+}
+
+Status Store::FindChild(KeyId parent, const std::string& fold, KeyId* out) {
+    sqlite3_stmt* stmt = Prepare("SELECT id FROM keys WHERE parent=?1 AND fold=?2");
+    if (stmt == nullptr) {
+        return Status::Unavailable;
+    }
+    sqlite3_bind_int64(stmt, 1, parent);
+    sqlite3_bind_blob(stmt, 2, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(stmt);
+    Status status = Status::NotFound;
+    if (rc == SQLITE_ROW) {
+        *out = sqlite3_column_int64(stmt, 0);
+        status = Status::Ok;
+    } else if (rc != SQLITE_DONE) {
+        status = FromSqlite(rc);
+    }
+    sqlite3_reset(stmt);
+    return status;
+}
+
+bool Store::KeyExists(KeyId key) {
+    sqlite3_stmt* stmt = Prepare("SELECT 1 FROM keys WHERE id=?1");
+    if (stmt == nullptr) {
+        return false;
+    }
+    sqlite3_bind_int64(stmt, 1, key);
+    const bool exists = sqlite3_step(stmt) == SQLITE_ROW;
+    sqlite3_reset(stmt);
+    return exists;
+}
+
+Status Store::FindKey(KeyId parent, const std::vector<std::string>& path, KeyId* out) {
+    if (path.empty()) {
+        *out = parent;
+        return Status::Ok;
+    }
+    if (!EnsureOpen(false)) {
+        return Status::NotFound;
+    }
+    std::string cacheKey = std::to_string(parent);
+    for (const auto& part : path) {
+        cacheKey += '\\';
+        cacheKey += Fold(part);
+    }
+    const std::uint64_t generation = Generation();
+    if (generation != m_pathCacheGeneration) {
+        m_pathCache.clear();
+        m_pathCacheGeneration = generation;
+    }
+    if (auto it = m_pathCache.find(cacheKey); it != m_pathCache.end()) {
+        *out = it->second;
+        return it->second != 0 ? Status::Ok : Status::NotFound;
+    }
+    Status status = Begin(false);
+    if (status != Status::Ok) {
+        return status;
+    }
+    KeyId current = parent;
+    for (const auto& part : path) {
+        status = FindChild(current, Fold(part), &current);
+        if (status != Status::Ok) {
+            break;
+        }
+    }
+    status = End(status);
+    if (status == Status::Ok || status == Status::NotFound) {
+        m_pathCache.emplace(std::move(cacheKey), status == Status::Ok ? current : 0);
+    }
+    if (status == Status::Ok) {
+        *out = current;
+    }
+    return status;
+}
+
+Status Store::CreateKey(KeyId parent, const std::vector<std::string>& path, KeyId* out,
+                        bool* created) {
+    Status status = BeginWrite();
+    if (status != Status::Ok) {
+        return status;
+    }
+    *created = false;
+    KeyId current = parent;
+    if (!KeyExists(parent)) {
+        status = Status::KeyDeleted;
+    }
+    for (const auto& part : path) {
+        if (status != Status::Ok) {
+            break;
+        }
+        const std::string fold = Fold(part);
+        KeyId child = 0;
+        status = FindChild(current, fold, &child);
+        if (status == Status::NotFound) {
+            sqlite3_stmt* stmt = Prepare("INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
+            if (stmt == nullptr) {
+                status = Status::Unavailable;
+                break;
+            }
+            sqlite3_bind_int64(stmt, 1, current);
+            sqlite3_bind_blob(stmt, 2, part.data(), static_cast<int>(part.size()), SQLITE_STATIC);
+            sqlite3_bind_blob(stmt, 3, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
+            const int rc = sqlite3_step(stmt);
+            sqlite3_reset(stmt);
+            status = FromSqlite(rc);
+            child = sqlite3_last_insert_rowid(m_db);
+            *created = true;
+        } else {
+            *created = false;
+        }
+        current = child;
+    }
+    if (status == Status::Ok) {
+        ForgetCaches();
+    }
+    status = End(status);
+    if (status == Status::Ok) {
+        *out = current;
+    }
+    return status;
+}
+
+Status Store::DeleteKey(KeyId parent, const std::string& name, bool recursive) {
+    Status status = BeginWrite();
+    if (status != Status::Ok) {
+        return status;
+    }
+    KeyId child = 0;
+    status = FindChild(parent, Fold(name), &child);
+    if (status == Status::Ok && !recursive) {
+        sqlite3_stmt* stmt = Prepare("SELECT 1 FROM keys WHERE parent=?1 LIMIT 1");
+        if (stmt == nullptr) {
+            status = Status::Unavailable;
+        } else {
+            sqlite3_bind_int64(stmt, 1, child);
+            if (sqlite3_step(stmt) == SQLITE_ROW) {
+                status = Status::HasSubkeys;
+            }
+            sqlite3_reset(stmt);
+        }
+    }
+    if (status == Status::Ok) {
+        static const char* const kDeletes[] = {
+            "WITH RECURSIVE t(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN t ON "
+            "k.parent=t.id) DELETE FROM vals WHERE key IN (SELECT id FROM t)",
+            "WITH RECURSIVE t(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN t ON "
+            "k.parent=t.id) DELETE FROM keys WHERE id IN (SELECT id FROM t)",
+        };
+        for (const char* sql : kDeletes) {
+            sqlite3_stmt* stmt = Prepare(sql);
+            if (stmt == nullptr) {
+                status = Status::Unavailable;
+                break;
+            }
+            sqlite3_bind_int64(stmt, 1, child);
+            const int rc = sqlite3_step(stmt);
+            sqlite3_reset(stmt);
+            status = FromSqlite(rc);
+            if (status != Status::Ok) {
+                break;
+            }
+        }
+        ForgetCaches();
+    }
+    // Not found is an answer, not a failure of the transaction.
+    return End(status);
+}
+
+Status Store::SubkeyNames(KeyId key, std::vector<std::string>* out) {
+    out->clear();
+    if (!EnsureOpen(false)) {
+        return key == kRootKey ? Status::Ok : Status::KeyDeleted;
+    }
+    sqlite3_stmt* stmt = Prepare("SELECT name FROM keys WHERE parent=?1 ORDER BY fold");
+    if (stmt == nullptr) {
+        return Status::Unavailable;
+    }
+    sqlite3_bind_int64(stmt, 1, key);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt, 0));
+        out->emplace_back(blob != nullptr ? blob : "",
+                          static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
+    }
+    sqlite3_reset(stmt);
+    return FromSqlite(rc);
+}
+
+namespace {
+void ReadValueRow(sqlite3_stmt* stmt, int first, Value* out) {
+    const auto* name = static_cast<const char*>(sqlite3_column_blob(stmt, first));
+    out->name.assign(name != nullptr ? name : "",
+                     static_cast<std::size_t>(sqlite3_column_bytes(stmt, first)));
+    out->type = static_cast<DWORD>(sqlite3_column_int64(stmt, first + 1));
+    const auto* data = static_cast<const BYTE*>(sqlite3_column_blob(stmt, first + 2));
+    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, first + 2));
+    out->data.assign(data, data + (data != nullptr ? size : 0));
+}
+} // namespace
+
+Status Store::GetValue(KeyId key, const std::string& name, Value* out) {
+    if (!EnsureOpen(false)) {
+        return Status::NotFound;
+    }
+    sqlite3_stmt* stmt = Prepare("SELECT name, type, data FROM vals WHERE key=?1 AND fold=?2");
+    if (stmt == nullptr) {
+        return Status::Unavailable;
+    }
+    const std::string fold = Fold(name);
+    sqlite3_bind_int64(stmt, 1, key);
+    sqlite3_bind_blob(stmt, 2, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(stmt);
+    Status status = FromSqlite(rc);
+    if (rc == SQLITE_ROW) {
+        ReadValueRow(stmt, 0, out);
+    } else if (rc == SQLITE_DONE) {
+        status = Status::NotFound;
+    }
+    sqlite3_reset(stmt);
+    return status;
+}
+
+Status Store::SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,
+                       std::size_t size) {
+    Status status = BeginWrite();
+    if (status != Status::Ok) {
+        return status;
+    }
+    if (!KeyExists(key)) {
+        return End(Status::KeyDeleted);
+    }
+    sqlite3_stmt* stmt =
+        Prepare("INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                "ON CONFLICT(key, fold) DO UPDATE SET type=excluded.type, data=excluded.data");
+    if (stmt == nullptr) {
+        return End(Status::Unavailable);
+    }
+    const std::string fold = Fold(name);
+    static const BYTE kEmpty = 0;
+    sqlite3_bind_int64(stmt, 1, key);
+    sqlite3_bind_blob(stmt, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(stmt, 3, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(stmt, 4, type);
+    sqlite3_bind_blob(stmt, 5, data != nullptr ? data : &kEmpty, static_cast<int>(size),
+                      SQLITE_STATIC);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    ForgetCaches();
+    return End(FromSqlite(rc));
+}
+
+Status Store::DeleteValue(KeyId key, const std::string& name) {
+    Status status = BeginWrite();
+    if (status != Status::Ok) {
+        return status;
+    }
+    sqlite3_stmt* stmt = Prepare("DELETE FROM vals WHERE key=?1 AND fold=?2");
+    if (stmt == nullptr) {
+        return End(Status::Unavailable);
+    }
+    const std::string fold = Fold(name);
+    sqlite3_bind_int64(stmt, 1, key);
+    sqlite3_bind_blob(stmt, 2, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(stmt);
+    const bool removed = sqlite3_changes(m_db) > 0;
+    sqlite3_reset(stmt);
+    ForgetCaches();
+    status = FromSqlite(rc);
+    if (status == Status::Ok && !removed) {
+        status = Status::NotFound;
+    }
+    return End(status);
+}
+
+Status Store::Values(KeyId key, std::vector<Value>* out) {
+    out->clear();
+    if (!EnsureOpen(false)) {
+        return Status::Ok;
+    }
+    sqlite3_stmt* stmt = Prepare("SELECT name, type, data FROM vals WHERE key=?1 ORDER BY fold");
+    if (stmt == nullptr) {
+        return Status::Unavailable;
+    }
+    sqlite3_bind_int64(stmt, 1, key);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        Value value;
+        ReadValueRow(stmt, 0, &value);
+        out->push_back(std::move(value));
+    }
+    sqlite3_reset(stmt);
+    return FromSqlite(rc);
+}
+
+} // namespace registry

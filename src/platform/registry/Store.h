@@ -1,0 +1,130 @@
+// The SQLite file behind one registry root. One connection per root per process, opened on
+// first use and reused; every operation is one transaction, so other processes (the client,
+// its helpers, the companion) always see whole changes.
+//
+// Files (each overridable by an environment variable naming the file itself):
+//   HKEY_CURRENT_USER   $QUORVEL_REGISTRY_USER,    else $XDG_CONFIG_HOME/quorvel-registry/user.db
+//                       (XDG_CONFIG_HOME defaults to ~/.config); folder 0700, file 0600.
+//   HKEY_LOCAL_MACHINE  $QUORVEL_REGISTRY_MACHINE, else /var/lib/quorvel-registry/machine.db;
+//                       folder 0755, file 0644 so that every user can read the client's folder;
+//                       created on the first write only.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace registry {
+
+enum class Root { CurrentUser, LocalMachine };
+
+std::string StorePath(Root root);
+
+using KeyId = std::int64_t;
+constexpr KeyId kRootKey = 1;
+
+struct Value {
+    std::string name;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+
+// Failures a store call can report besides "not found".
+enum class Status { Ok, NotFound, KeyDeleted, HasSubkeys, Unavailable, Busy };
+
+class Store {
+public:
+    static Store& For(Root root);
+    // Closes every connection; the next call opens them again from the current environment.
+    static void CloseAll();
+
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+    ~Store();
+
+    // Resolves `path` (components separated by backslashes, already validated) below `parent`.
+    Status FindKey(KeyId parent, const std::vector<std::string>& path, KeyId* out);
+    Status CreateKey(KeyId parent, const std::vector<std::string>& path, KeyId* out, bool* created);
+    Status DeleteKey(KeyId parent, const std::string& name, bool recursive);
+    Status SubkeyNames(KeyId key, std::vector<std::string>* out);
+    Status GetValue(KeyId key, const std::string& name, Value* out);
+    Status SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,
+                    std::size_t size);
+    Status DeleteValue(KeyId key, const std::string& name);
+    Status Values(KeyId key, std::vector<Value>* out);
+
+    // Write transactions: every call above runs in one of its own, or joins the one that is
+    // open, so a caller can make several changes all-or-nothing (see WriteTransaction).
+    Status BeginWrite();
+    Status Commit();
+    void Rollback();
+
+    // Changes whenever this store's contents may have changed, in this or another process.
+    std::uint64_t Generation();
+
+private:
+    explicit Store(Root root);
+    bool EnsureOpen(bool forWrite);
+    bool OpenFile(bool create);
+    void OpenEmpty(const std::string& why);
+    bool Initialise();
+    sqlite3_stmt* Prepare(const char* sql);
+    bool Exec(const char* sql);
+    Status Begin(bool write);
+    Status End(Status status);
+    Status FindChild(KeyId parent, const std::string& fold, KeyId* out);
+    bool KeyExists(KeyId key);
+    void ForgetCaches();
+
+    Root m_root;
+    std::string m_path;
+    sqlite3* m_db = nullptr;
+    bool m_missing = false; // machine file not there yet: reads see an empty store
+    bool m_memory = false;  // damaged or unusable file: an empty store in memory
+    int m_txDepth = 0;
+    bool m_txFailed = false;
+    std::uint64_t m_ownWrites = 0;
+    std::int64_t m_dataVersion = -1;
+    struct CachedStatement {
+        const char* sql;
+        sqlite3_stmt* stmt;
+    };
+    std::vector<CachedStatement> m_statements;
+    std::unordered_map<std::string, KeyId> m_pathCache;
+    std::uint64_t m_pathCacheGeneration = 0;
+};
+
+// All-or-nothing changes to one store: rolled back unless Commit succeeds.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(Store& store) : m_store(store), m_status(store.BeginWrite()) {}
+    ~WriteTransaction() {
+        if (m_status == Status::Ok && !m_done) {
+            m_store.Rollback();
+        }
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    Status Started() const { return m_status; }
+    Status Commit() {
+        m_done = true;
+        return m_status == Status::Ok ? m_store.Commit() : m_status;
+    }
+
+private:
+    Store& m_store;
+    Status m_status;
+    bool m_done = false;
+};
+
+// ASCII upper-casing used for every name comparison and for enumeration order.
+std::string Fold(const std::string& name);
+
+} // namespace registry

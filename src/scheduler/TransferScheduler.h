@@ -1,0 +1,33 @@
+// Hands due queues to the client once a minute and moves their schedules on.
+#pragma once
+
+#include "platform/Types.h"
+#include "platform/Window.h"
+
+class CWinApp;
+class IActivityLog;
+class ISiblingPrograms;
+
+class CTransferScheduler {
+public:
+    CTransferScheduler(CWinApp& app, ISiblingPrograms& siblings);
+    virtual ~CTransferScheduler() = default;
+
+    void Attach(IActivityLog* pLog) { m_pLog = pLog; }
+    // Switches on without a log line and starts timer 2 (60,000 ms).
+    UINT Start(HWND hWnd);
+    // Switches off without a log line and kills timer 2.
+    BOOL Stop(HWND hWnd);
+    // Switches and logs "Transfer Scheduler Enabled./Disabled." on every call.
+    void SetEnabled(BOOL b);
+    BOOL IsEnabled() const { return m_bEnabled; }
+    // One scheduler pass.
+    void OnTimerTick();
+
+private:
+    BOOL m_bEnabled = 0;
+    BOOL m_bBusy = 0;
+    IActivityLog* m_pLog = nullptr;
+    CWinApp& m_app;
+    ISiblingPrograms& m_siblings;
+};

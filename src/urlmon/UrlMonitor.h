@@ -1,0 +1,39 @@
+// Starts the client when the user copies an FTP URL while the client is not running.
+#pragma once
+
+#include "platform/Types.h"
+#include "platform/Window.h"
+
+#include <string>
+
+class CWinApp;
+class IActivityLog;
+class IClipboard;
+class ISiblingPrograms;
+
+class CUrlMonitor {
+public:
+    CUrlMonitor(CWinApp& app, ISiblingPrograms& siblings, IClipboard& clipboard);
+    virtual ~CUrlMonitor() = default;
+
+    // Remembers the log and the text already on the clipboard, which never counts as new.
+    void Attach(IActivityLog* pLog);
+    // Switches on without a log line and starts timer 1 (500 ms).
+    UINT Start(HWND hWnd);
+    // Switches off without a log line and kills timer 1.
+    BOOL Stop(HWND hWnd);
+    // Switches and logs "URL Monitor Enabled./Disabled." on every call.
+    void SetEnabled(BOOL bEnable);
+    BOOL IsEnabled() const { return m_bEnabled; }
+    // One poll of the clipboard.
+    void OnTimerTick();
+    std::string GetClipboardText();
+
+private:
+    BOOL m_bEnabled = 0;
+    std::string m_strLastText;
+    IActivityLog* m_pLog = nullptr;
+    CWinApp& m_app;
+    ISiblingPrograms& m_siblings;
+    IClipboard& m_clipboard;
+};
