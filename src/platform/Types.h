@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 using BOOL = int;
 using BYTE = std::uint8_t;
@@ -9,6 +10,9 @@ using UINT = unsigned int;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using COLORREF = std::uint32_t;
+
+// A list of entry ids as the stores hand them out.
+using CUIntArray = std::vector<UINT>;
 
 #ifndef TRUE
 #define TRUE 1

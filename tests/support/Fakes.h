@@ -1,0 +1,94 @@
+// Fakes for the seams of the Qt-free logic: launcher, clipboard, log, window timers, desktop.
+#pragma once
+
+#include "app/Desktop.h"
+#include "platform/Clipboard.h"
+#include "platform/Launch.h"
+#include "shell/ActivityLog.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+class CFakeShell : public IShellOpen {
+public:
+    struct Start {
+        std::string file;
+        std::string parameters;
+        bool hadParameters;
+    };
+    bool Open(const std::string& file, const char* parameters, std::string* error) override;
+    std::vector<Start> starts;
+    bool succeed = true;
+};
+
+class CFakeClipboard : public IClipboard {
+public:
+    std::string GetText() override {
+        ++reads;
+        return text;
+    }
+    bool IsControlKeyDown() override { return controlDown; }
+    std::string text;
+    bool controlDown = false;
+    int reads = 0;
+};
+
+class CFakeLog : public IActivityLog {
+public:
+    struct Line {
+        std::string text;
+        COLORREF color;
+    };
+    void AddTimeStamp() override { lines.push_back({"<timestamp>", LogColor::Navy}); }
+    void AddLine(const char* text, COLORREF color) override { lines.push_back({text, color}); }
+    std::vector<Line> lines;
+    // The texts alone, for compact comparisons.
+    std::vector<std::string> Texts() const;
+};
+
+class CFakeWindow : public IWindow {
+public:
+    UINT SetTimer(UINT id, UINT elapseMs) override {
+        timers[id] = elapseMs;
+        return id;
+    }
+    BOOL KillTimer(UINT id) override { return timers.erase(id) > 0 ? TRUE : FALSE; }
+    std::map<UINT, UINT> timers;
+};
+
+class CFakeMainFrame : public IMainFrame {
+public:
+    IActivityLog& GetLog() override { return log; }
+    HWND GetSafeHwnd() override { return &window; }
+    void ShowWindow(int nCmdShow) override { shows.push_back(nCmdShow); }
+    void UpdateWindow() override {}
+    void SendCommand(UINT id) override { commands.push_back(id); }
+    CFakeLog log;
+    CFakeWindow window;
+    std::vector<int> shows;
+    std::vector<UINT> commands;
+};
+
+class CFakeDesktop : public IDesktop {
+public:
+    int GetScreenWidth() override { return screenWidth; }
+    int GetScreenHeight() override { return screenHeight; }
+    IMainFrame* CreateMainFrame(CMonitorApp&, const CRect& r) override {
+        rect = r;
+        return failCreate ? nullptr : &frame;
+    }
+    int TimedChoice(const char* caption, const char* message, DWORD timeoutMs, int defaultButton,
+                    const char* okText, const char* cancelText) override;
+    int MessageBox(const char* text, const char* caption, UINT type) override;
+
+    int screenWidth = 1920;
+    int screenHeight = 1080;
+    bool failCreate = false;
+    CRect rect;
+    CFakeMainFrame frame;
+    // Answers given in order; each question asked is recorded.
+    std::vector<int> timedChoiceAnswers;
+    std::vector<int> messageBoxAnswers;
+    std::vector<std::string> questions;
+};

@@ -1,0 +1,91 @@
+#include "support/TestEnv.h"
+
+#include "platform/registry/Store.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+const char* const kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR",
+                                  "QUORVEL_REGISTRY_USER", "QUORVEL_REGISTRY_MACHINE"};
+}
+
+TestEnv::TestEnv() {
+    std::string base = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
+    std::string pattern = base + "/qpm-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::abort();
+    }
+    m_root = pattern;
+    mkdir((m_root + "/config").c_str(), 0700);
+    mkdir((m_root + "/runtime").c_str(), 0700);
+    for (const char* name : kVariables) {
+        const char* value = std::getenv(name);
+        m_savedEnv.emplace_back(name, value != nullptr ? value : std::string("\x01"));
+    }
+    setenv("HOME", m_root.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (m_root + "/runtime").c_str(), 1);
+    unsetenv("QUORVEL_REGISTRY_USER");
+    setenv("QUORVEL_REGISTRY_MACHINE", MachineStore().c_str(), 1);
+    registry::Store::CloseAll();
+}
+
+TestEnv::~TestEnv() {
+    registry::Store::CloseAll();
+    for (const auto& [name, value] : m_savedEnv) {
+        if (value == "\x01") {
+            unsetenv(name.c_str());
+        } else {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    RunCommand("chmod -R u+rwx '" + m_root + "' 2>/dev/null; rm -rf '" + m_root + "'");
+}
+
+std::string TestEnv::WriteFile(const std::string& name, const std::string& content) const {
+    const std::string path = m_root + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+std::string TestEnv::WriteScript(const std::string& name, const std::string& body) const {
+    const std::string path = WriteFile(name, "#!/bin/sh\n" + body);
+    chmod(path.c_str(), 0755);
+    return path;
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+int RunCommand(const std::string& command, std::string* output) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    std::array<char, 4096> buffer{};
+    std::string text;
+    size_t got;
+    while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        text.append(buffer.data(), got);
+    }
+    const int status = pclose(pipe);
+    if (output != nullptr) {
+        *output = text;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void SleepMs(int ms) {
+    usleep(static_cast<useconds_t>(ms) * 1000);
+}

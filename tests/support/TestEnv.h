@@ -1,0 +1,51 @@
+// A private world for one test: HOME, XDG folders, registry files and named objects in a
+// fresh temporary folder, and fresh registry connections. Removed afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class TestEnv {
+public:
+    TestEnv();
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    const std::string& Root() const { return m_root; }
+    std::string UserStore() const { return m_root + "/config/quorvel-registry/user.db"; }
+    std::string MachineStore() const { return m_root + "/machine.db"; }
+    // Writes an executable shell script and returns its path.
+    std::string WriteScript(const std::string& name, const std::string& body) const;
+    std::string WriteFile(const std::string& name, const std::string& content) const;
+
+private:
+    std::string m_root;
+    std::vector<std::pair<std::string, std::string>> m_savedEnv;
+};
+
+// A fixture that gives every test its own TestEnv.
+class PrivateEnvTest : public ::testing::Test {
+protected:
+    TestEnv m_env;
+};
+
+// Reads a whole file; empty when it does not exist.
+std::string ReadFileText(const std::string& path);
+// Runs a command line through /bin/sh, returns its exit status and standard output.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+// Polls `condition` every 20 ms for up to `timeoutMs`.
+template <typename Condition> bool WaitFor(Condition condition, int timeoutMs = 5000);
+void SleepMs(int ms);
+
+template <typename Condition> bool WaitFor(Condition condition, int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+        if (condition()) {
+            return true;
+        }
+        SleepMs(20);
+    }
+    return condition();
+}

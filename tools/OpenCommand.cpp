@@ -1,0 +1,7 @@
+#include "Command.h"
+
+namespace ctl {
+int RunOpen(const Args&) {
+    return Fail("open: not built yet");
+}
+} // namespace ctl

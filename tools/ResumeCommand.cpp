@@ -1,0 +1,7 @@
+#include "Command.h"
+
+namespace ctl {
+int RunResume(const Args&) {
+    return Fail("resume: not built yet");
+}
+} // namespace ctl

@@ -1,0 +1,72 @@
+// quorvel-monitorctl: the Monitor's state and protocols from the command line, through the
+// same store and platform code the Monitor uses.
+#include "Command.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace ctl {
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "quorvel-monitorctl: %s\n", message.c_str());
+    return kBadInput;
+}
+
+bool WantsHelp(const Args& args) {
+    for (const auto& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace ctl
+
+namespace {
+
+struct Subcommand {
+    const char* name;
+    int (*run)(const ctl::Args&);
+    const char* summary;
+};
+
+const Subcommand kSubcommands[] = {
+    {"import", ctl::RunImport, "import FILE            load a registry file (all or nothing)"},
+    {"export", ctl::RunExport,
+     "export KEY [FILE]      write a key and its subtree as a registry file"},
+    {"event", ctl::RunEvent,
+     "event hold|probe NAME  hold a named event around a command, or probe it"},
+    {"open", ctl::RunOpen, "open FILE [PARAMETERS] start a program as the Monitor does"},
+    {"schedule", ctl::RunSchedule, "schedule list|add|remove  the scheduled queue transfers"},
+    {"resume", ctl::RunResume, "resume list|forget     the interrupted transfers"},
+};
+
+void PrintUsage(FILE* out) {
+    std::fprintf(out, "usage: quorvel-monitorctl COMMAND [ARGS...]\n\ncommands:\n");
+    for (const auto& sub : kSubcommands) {
+        std::fprintf(out, "  %s\n", sub.summary);
+    }
+    std::fprintf(out, "\n'quorvel-monitorctl COMMAND --help' describes one command.\n"
+                      "Exit status: 0 success, 1 not found or false, 2 bad usage or input.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return ctl::kBadInput;
+    }
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        PrintUsage(stdout);
+        return ctl::kOk;
+    }
+    for (const auto& sub : kSubcommands) {
+        if (command == sub.name) {
+            return sub.run(ctl::Args(argv + 2, argv + argc));
+        }
+    }
+    return ctl::Fail("unknown command '" + command + "' (try --help)");
+}
