@@ -2,6 +2,7 @@
 // in platform/qt; tests use a fake.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class IClipboard {
@@ -11,4 +12,8 @@ public:
     virtual std::string GetText() = 0;
     // Whether the Control key is down at this moment.
     virtual bool IsControlKeyDown() = 0;
+    // A number that changes whenever the clipboard's content may have changed, or -1 where the
+    // platform does not tell of changes. While it stays the same, GetText gives the same text,
+    // so a reader may skip reading a clipboard that can be megabytes long.
+    virtual std::int64_t GetChangeCount() { return -1; }
 };

@@ -1,17 +1,49 @@
 #include "urlmon/UrlMonitor.h"
 
 #include "app/Desktop.h"
+#include "app/MonitorApp.h"
 #include "app/SiblingPrograms.h"
 #include "platform/Clipboard.h"
 #include "platform/WinApp.h"
 #include "shell/ActivityLog.h"
+#include "urlmon/FtpUrl.h"
+
+namespace {
+
+constexpr const char* kWhiteSpace = " \t\r\n\v\f";
+
+// Leading white space goes, the text ends at the first CR (or, without one, the first LF),
+// trailing white space goes, and the first space ends the word. A tab does not end it.
+std::string CutToFirstWord(const std::string& text) {
+    const std::size_t begin = text.find_first_not_of(kWhiteSpace);
+    if (begin == std::string::npos) {
+        return {};
+    }
+    std::string word = text.substr(begin);
+    std::size_t end = word.find('\r');
+    if (end == std::string::npos) {
+        end = word.find('\n');
+    }
+    if (end != std::string::npos) {
+        word.resize(end);
+    }
+    const std::size_t last = word.find_last_not_of(kWhiteSpace);
+    word.resize(last == std::string::npos ? 0 : last + 1);
+    const std::size_t space = word.find(' ');
+    if (space != std::string::npos) {
+        word.resize(space);
+    }
+    return word;
+}
+
+} // namespace
 
 CUrlMonitor::CUrlMonitor(CWinApp& app, ISiblingPrograms& siblings, IClipboard& clipboard)
     : m_app(app), m_siblings(siblings), m_clipboard(clipboard) {}
 
 void CUrlMonitor::Attach(IActivityLog* pLog) {
     m_pLog = pLog;
-    m_strLastText = GetClipboardText();
+    m_strLastText = ReadClipboard();
 }
 
 UINT CUrlMonitor::Start(HWND hWnd) {
@@ -35,7 +67,59 @@ void CUrlMonitor::SetEnabled(BOOL bEnable) {
 }
 
 std::string CUrlMonitor::GetClipboardText() {
-    return m_clipboard.GetText();
+    std::string text = m_clipboard.GetText();
+    // Clipboard text ends at its first NUL, whatever the platform handed over after it.
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string::npos) {
+        text.resize(nul);
+    }
+    return text;
 }
 
-void CUrlMonitor::OnTimerTick() {}
+std::string CUrlMonitor::ReadClipboard() {
+    // The count is taken before the text, so that a change during the read is read next time.
+    const std::int64_t changeCount = m_clipboard.GetChangeCount();
+    std::string text = GetClipboardText();
+    // An empty read may be a passing failure; it is tried again at the next tick.
+    if (!text.empty()) {
+        m_nSeenChangeCount = changeCount;
+    }
+    return text;
+}
+
+void CUrlMonitor::OnTimerTick() {
+    if (m_bEnabled == 0) {
+        return;
+    }
+    if (m_app.GetProfileInt(MonitorNames::PreferencesSection, "URLMonitor", 0) == 0) {
+        return;
+    }
+    // Unchanged since the last text was read: reading again would give that text back, and
+    // it was either equal to the last one or became it. Either way nothing would happen.
+    const std::int64_t changeCount = m_clipboard.GetChangeCount();
+    if (changeCount >= 0 && changeCount == m_nSeenChangeCount) {
+        return;
+    }
+    std::string text = ReadClipboard();
+    if (text.empty() || text == m_strLastText) {
+        return;
+    }
+    // Seen from here on, whatever follows decides: each copied text is looked at once.
+    m_strLastText = text;
+    if (m_clipboard.IsControlKeyDown()) {
+        return;
+    }
+    const std::string url = CutToFirstWord(text);
+    if (!IsFtpUrl(url)) {
+        return;
+    }
+    if (m_siblings.IsClientRunning()) {
+        return;
+    }
+    if (m_pLog != nullptr) {
+        m_pLog->AddTimeStamp();
+        m_pLog->AddLine("URL Monitor: Starting Quorvel PRO.", LogColor::Green);
+        m_pLog->AddLine(("URL: " + url + "\r\n").c_str(), LogColor::Black);
+    }
+    m_siblings.LaunchClient(nullptr);
+}

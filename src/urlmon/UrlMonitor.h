@@ -4,6 +4,7 @@
 #include "platform/Types.h"
 #include "platform/Window.h"
 
+#include <cstdint>
 #include <string>
 
 class CWinApp;
@@ -25,14 +26,22 @@ public:
     // Switches and logs "URL Monitor Enabled./Disabled." on every call.
     void SetEnabled(BOOL bEnable);
     BOOL IsEnabled() const { return m_bEnabled; }
-    // One poll of the clipboard.
+    // One poll of the clipboard: a new text whose first word is an FTP URL starts the client,
+    // unless the client runs or Control is held.
     void OnTimerTick();
+    // The clipboard's text up to its first NUL, or empty.
     std::string GetClipboardText();
 
 private:
+    // Reads the clipboard and notes its change count when the text is not empty.
+    std::string ReadClipboard();
+
     BOOL m_bEnabled = 0;
     std::string m_strLastText;
     IActivityLog* m_pLog = nullptr;
+    // The clipboard's change count when m_strLastText was read; -1 when unknown. While the
+    // clipboard reports this same count, a read would give m_strLastText back again.
+    std::int64_t m_nSeenChangeCount = -1;
     CWinApp& m_app;
     ISiblingPrograms& m_siblings;
     IClipboard& m_clipboard;
