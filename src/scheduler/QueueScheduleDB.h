@@ -2,6 +2,16 @@
 // HKEY_CURRENT_USER\Software\Marrowfen\QUORVEL PRO\CurrentVersion\Scheduler\Queue, named by
 // its id, holding "QueueName", "DBVER" (1), "DataSize" (32) and "Data" (SCHEDULEDATA).
 // Nothing is cached: every call reads the registry afresh.
+//
+// Subkey names come from another program and are not trusted:
+// - a name that does not fit the 128-character enumeration buffer is skipped, not taken as
+//   the end of the list, so that one odd subkey cannot hide the entries after it;
+// - a name is read as a leading decimal number like atoi, but a number outside the int range
+//   gives 0 (never an entry) instead of undefined behaviour or a wrapped id;
+// - the purge removes the very subkey it examined, by its name, so that an invalid "7x" can
+//   never take the valid entry "7" with it;
+// - FindIdByName only answers with subkeys whose name is an id written canonically ("7", not
+//   "07" or "7x"), because its caller acts on the entry of that id.
 #pragma once
 
 #include "platform/Types.h"
@@ -17,6 +27,8 @@ public:
     static constexpr const char* kSection = "CurrentVersion\\Scheduler\\Queue";
     static constexpr const char* kKeyPath =
         "Software\\Marrowfen\\QUORVEL PRO\\CurrentVersion\\Scheduler\\Queue";
+    // Length of the name buffer used to list subkeys, terminator included.
+    static constexpr DWORD kNameBuffer = 128;
 
     explicit CQueueScheduleDB(CWinApp* pApp = nullptr); // null: the running application
     virtual ~CQueueScheduleDB() = default;
@@ -34,10 +46,21 @@ public:
     // The record of a readable entry, or null. For ids >= 1 `queueName` receives the stored
     // "QueueName" even when the entry is refused.
     std::unique_ptr<SCHEDULEDATA> Read(int id, std::string& queueName);
-    // Writes the four values; an id below 1 takes GetNextFreeId().
-    void Write(int id, const SCHEDULEDATA* pData, const char* queueName);
+    // Writes the four values; an id below 1 takes GetNextFreeId(). Returns the id written
+    // (0 when nothing was written); callers that know their id may ignore it.
+    int Write(int id, const SCHEDULEDATA* pData, const char* queueName);
     void Delete(int id);
 
+    // The id a subkey name stands for: its leading decimal number, 0 when there is none or
+    // when it does not fit an int.
+    static int IdFromName(const char* name);
+    // True when `name` is exactly an id >= 1 written without sign or leading zeros.
+    static bool IsCanonicalIdName(const char* name);
+    // The profile section of entry `id` ("CurrentVersion\Scheduler\Queue\<id>\").
+    static std::string SectionForId(int id);
+
 private:
+    void DeleteSubkey(const char* name);
+
     CWinApp* m_pApp;
 };

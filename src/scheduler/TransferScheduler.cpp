@@ -3,7 +3,51 @@
 #include "app/Desktop.h"
 #include "app/SiblingPrograms.h"
 #include "platform/WinApp.h"
+#include "scheduler/QueueScheduleDB.h"
+#include "scheduler/Schedule.h"
 #include "shell/ActivityLog.h"
+
+#include <string>
+
+namespace {
+
+// Resets the busy flag however the pass ends.
+class BusyScope {
+public:
+    explicit BusyScope(BOOL& flag) : m_flag(flag) { m_flag = 1; }
+    ~BusyScope() { m_flag = 0; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    BOOL& m_flag;
+};
+
+} // namespace
+
+std::string CTransferScheduler::ClientParameters(const std::string& queuePath) {
+    // One quoted argument. Quotes and the backslashes before them are escaped by the
+    // command-line rules the launcher splits with, so a path holding a quote still arrives
+    // whole instead of as a different file name plus stray arguments.
+    std::string text = "\"ftq://";
+    std::size_t backslashes = 0;
+    for (const char c : queuePath) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            text.append(backslashes * 2 + 1, '\\');
+        } else {
+            text.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        text += c;
+    }
+    text.append(backslashes * 2, '\\');
+    text += '"';
+    return text;
+}
 
 CTransferScheduler::CTransferScheduler(CWinApp& app, ISiblingPrograms& siblings)
     : m_app(app), m_siblings(siblings) {}
@@ -28,4 +72,63 @@ void CTransferScheduler::SetEnabled(BOOL b) {
                     LogColor::Navy);
 }
 
-void CTransferScheduler::OnTimerTick() {}
+void CTransferScheduler::OnTimerTick() {
+    if (!m_bEnabled || m_bBusy) {
+        return;
+    }
+    if (m_siblings.IsClientRunning()) {
+        return;
+    }
+    BusyScope busy(m_bBusy);
+
+    CQueueScheduleDB db(&m_app);
+    db.PurgeInvalid();
+    std::unique_ptr<CUIntArray> ids = db.GetIdList();
+    if (ids == nullptr) {
+        return;
+    }
+    for (std::size_t i = ids->size(); i-- > 0;) {
+        const int id = static_cast<int>((*ids)[i]);
+        std::string name;
+        std::unique_ptr<SCHEDULEDATA> record = db.Read(id, name);
+        if (record == nullptr) {
+            continue;
+        }
+        CSchedule schedule;
+        schedule.LoadFromRecord(record.get());
+        record.reset();
+        if (!schedule.IsDue()) {
+            continue;
+        }
+
+        LogTimeStamp();
+        LogLine("Transfer Scheduler - Transferring Queue:", LogColor::Green);
+        LogLine(name.c_str(), LogColor::Black);
+        m_siblings.LaunchClient(ClientParameters(name).c_str());
+
+        std::string next;
+        if (!schedule.Advance(next)) {
+            LogLine("No more scheduled transfert for this queue.\r\n", LogColor::Maroon);
+            db.Delete(id);
+        } else if (!next.empty()) {
+            const std::string line = "Next scheduled transfert for this queue: " + next + "\r\n";
+            LogLine(line.c_str(), LogColor::Green);
+            if (std::unique_ptr<SCHEDULEDATA> updated = schedule.CreateRecord()) {
+                db.Write(id, updated.get(), name.c_str());
+            }
+        }
+    }
+    CQueueScheduleDB::FreeIdList(std::move(ids));
+}
+
+void CTransferScheduler::LogTimeStamp() {
+    if (m_pLog != nullptr) {
+        m_pLog->AddTimeStamp();
+    }
+}
+
+void CTransferScheduler::LogLine(const char* text, COLORREF color) {
+    if (m_pLog != nullptr) {
+        m_pLog->AddLine(text, color);
+    }
+}

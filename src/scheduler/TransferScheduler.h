@@ -4,6 +4,8 @@
 #include "platform/Types.h"
 #include "platform/Window.h"
 
+#include <string>
+
 class CWinApp;
 class IActivityLog;
 class ISiblingPrograms;
@@ -24,7 +26,14 @@ public:
     // One scheduler pass.
     void OnTimerTick();
 
+    // The client's parameter string for a queue file: "ftq://<path>" as one quoted argument.
+    static std::string ClientParameters(const std::string& queuePath);
+
 private:
+    // Nothing is logged before Attach.
+    void LogTimeStamp();
+    void LogLine(const char* text, COLORREF color);
+
     BOOL m_bEnabled = 0;
     BOOL m_bBusy = 0;
     IActivityLog* m_pLog = nullptr;
