@@ -1,0 +1,175 @@
+#include "resume/TransferResumeDB.h"
+
+#include "platform/WinApp.h"
+#include "platform/registry/Registry.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <strings.h>
+#include <vector>
+
+namespace {
+
+// Subkey names are read into a buffer of this many characters; a longer name ends the walk.
+constexpr DWORD kNameBuffer = 128;
+
+// Every subkey name of an opened key, gathered before anything is deleted so that deleting
+// does not shift the indexes of the walk.
+std::vector<std::string> GatherNames(HKEY key) {
+    std::vector<std::string> names;
+    char name[kNameBuffer];
+    for (DWORD index = 0; RegEnumKeyA(key, index, name, kNameBuffer) == ERROR_SUCCESS; ++index) {
+        names.emplace_back(name);
+    }
+    return names;
+}
+
+std::string EntrySection(const char* name) {
+    return std::string(CTransferResumeDB::kSection) + "\\" + name + "\\";
+}
+
+} // namespace
+
+CTransferResumeDB::CTransferResumeDB(CWinApp* pApp)
+    : m_pApp(pApp != nullptr ? pApp : AfxGetApp()) {}
+
+int CTransferResumeDB::IdOfName(const char* name) {
+    const char* p = name;
+    while (std::isspace(static_cast<unsigned char>(*p))) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    long long value = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*p)); ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > 0x7FFFFFFFLL) {
+            return 0; // no entry has an id that large
+        }
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+BOOL CTransferResumeDB::ProfileReachesDatabase() const {
+    if (m_pApp == nullptr) {
+        return FALSE;
+    }
+    const std::string path = m_pApp->GetProfileRoot() + "\\" + kSection;
+    return strcasecmp(path.c_str(), kKeyPath) == 0 ? TRUE : FALSE;
+}
+
+BOOL CTransferResumeDB::ReadEntry(int id, TRANSFERENTRY& entry) {
+    entry = TRANSFERENTRY{};
+    if (!ProfileReachesDatabase()) {
+        return FALSE;
+    }
+    const std::string section = EntrySection(std::to_string(id).c_str());
+    entry.nDataSize = m_pApp->GetProfileInt(section.c_str(), "DataSize", 0);
+    entry.nVersion = m_pApp->GetProfileInt(section.c_str(), "DBVER", 0);
+    m_pApp->GetProfileBinary(section.c_str(), "Data", &entry.pData, &entry.nDataBytes);
+    return TRUE;
+}
+
+const char* CTransferResumeDB::Refusal(const TRANSFERENTRY& entry) {
+    if (entry.nVersion != kVersion) {
+        return "DBVER is not 2";
+    }
+    if (entry.nDataSize != TRANSFERDATA::kSize) {
+        return "DataSize is not 800";
+    }
+    if (entry.pData == nullptr || entry.nDataBytes != entry.nDataSize) {
+        return "Data is not DataSize bytes long";
+    }
+    return nullptr;
+}
+
+std::unique_ptr<TRANSFERDATA> CTransferResumeDB::Read(int id) {
+    if (id < 1) {
+        return nullptr;
+    }
+    try {
+        auto record = std::make_unique<TRANSFERDATA>();
+        TRANSFERENTRY entry;
+        if (!ReadEntry(id, entry) || Refusal(entry) != nullptr) {
+            return nullptr;
+        }
+        std::memcpy(record->bytes, entry.pData.get(), TRANSFERDATA::kSize);
+        return record;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void CTransferResumeDB::Delete(int id) {
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_WRITE) != ERROR_SUCCESS) {
+        return;
+    }
+    RegDeleteKeyA(key.Get(), std::to_string(id).c_str());
+}
+
+void CTransferResumeDB::DeleteAll() {
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+        return;
+    }
+    for (const auto& name : GatherNames(key.Get())) {
+        Delete(IdOfName(name.c_str()));
+    }
+}
+
+int CTransferResumeDB::CountValid() {
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+        return 0;
+    }
+    if (!ProfileReachesDatabase()) {
+        // Every version would read as 0 and every entry would be thrown away.
+        return 0;
+    }
+    int count = 0;
+    for (const auto& name : GatherNames(key.Get())) {
+        const std::string section = EntrySection(name.c_str());
+        if (m_pApp->GetProfileInt(section.c_str(), "DBVER", 0) == kVersion) {
+            ++count;
+            continue;
+        }
+        // Delete addresses an entry by its id; for a name such as "12x" or "012" that would
+        // remove entry "12" instead of the one judged here, so such names are left alone.
+        const int id = IdOfName(name.c_str());
+        if (std::to_string(id) == name) {
+            Delete(id);
+        }
+    }
+    return count;
+}
+
+std::unique_ptr<CUIntArray> CTransferResumeDB::GetIdList() {
+    std::unique_ptr<CUIntArray> list;
+    try {
+        list = std::make_unique<CUIntArray>();
+        CRegKey key;
+        if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_READ) == ERROR_SUCCESS) {
+            for (const auto& name : GatherNames(key.Get())) {
+                list->push_back(static_cast<UINT>(IdOfName(name.c_str())));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (list->empty()) {
+        return nullptr;
+    }
+    return list;
+}
+
+RESUMETARGET GetResumeTarget(const std::string& clientFolder, int id, const TRANSFERDATA& data) {
+    char parameters[32];
+    std::snprintf(parameters, sizeof parameters, "fdb://%i", id);
+    return {clientFolder + (data.bDownload() != 0 ? kDownloadHelper : kUploadHelper), parameters};
+}
