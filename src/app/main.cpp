@@ -3,11 +3,15 @@
 #include "app/MonitorApp.h"
 #include "platform/Launch.h"
 #include "platform/qt/QtClipboard.h"
+#include "shell/MainFrame.h"
 #include "shell/QtDesktop.h"
+#include "shell/SessionEnd.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +45,11 @@ std::string CommandLineAfterProgram(int argc, char** argv) {
     return line;
 }
 
+bool IsHeadless() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -49,11 +58,30 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     CQtDesktop desktop;
+    // Someone watches a terminal, or nobody can see the window; otherwise the log stays in the
+    // window, since copied URLs may carry passwords.
+    if (isatty(STDOUT_FILENO) != 0 || IsHeadless()) {
+        desktop.SetLogMirror(stdout);
+    }
+    CSessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &CSessionEnd::endRequested, [&desktop] {
+        if (CMainFrame* frame = desktop.MainFrame()) {
+            frame->EndSession();
+        }
+    });
+
     CQtClipboard clipboard;
     CMonitorApp app(desktop, clipboard, SystemShell());
     int status = 0;
     if (app.InitInstance(CommandLineAfterProgram(argc, argv))) {
-        status = QApplication::exec();
+        CMainFrame* frame = desktop.MainFrame();
+        // A request that came during start-up ends the Monitor before the loop starts.
+        if (frame != nullptr && sessionEnd.Requested()) {
+            frame->EndSession();
+        }
+        if (frame != nullptr && !frame->IsDestroyed()) {
+            status = QApplication::exec();
+        }
     }
     app.ExitInstance();
     return status;

@@ -1,14 +1,87 @@
 #include "shell/LogCtrl.h"
 
+#include "app/MonitorApp.h"
 #include "platform/Time.h"
 
+#include <QFontDatabase>
+#include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+constexpr COLORREF kDefaultPanelBackground = 0xE4E4E4;
+
+QColor ToQColor(COLORREF color) {
+    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
+}
+
+QFont LogFont() {
+    const QString classic = QStringLiteral("MS Sans Serif");
+    if (QFontDatabase::hasFamily(classic)) {
+        QFont font(classic);
+        font.setPointSize(8);
+        return font;
+    }
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
+} // namespace
 
 CLogCtrl::CLogCtrl(QWidget* parent) : QTextEdit(parent) {}
 
-void CLogCtrl::OnCreate(CWinApp&) {
+QColor CLogCtrl::ProfileBackground(CWinApp& app) {
+    if (app.GetProfileInt(MonitorNames::ColorsSection, "WinDef", 1) != 0) {
+        return {};
+    }
+    COLORREF color =
+        app.GetProfileInt(MonitorNames::ColorsSection, "RPanelBG", kDefaultPanelBackground);
+    // A colour is 0x00BBGGRR; anything with the high byte set (a negative number included)
+    // is not one, and the grey the client itself would use is the sensible reading.
+    if ((color & 0xFF000000u) != 0) {
+        color = kDefaultPanelBackground;
+    }
+    return ToQColor(color);
+}
+
+void CLogCtrl::OnCreate(CWinApp& app) {
     setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setAcceptRichText(false);
     setLineWrapMode(QTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The log has no menu of its own; a right click goes to the main window.
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    const QFont font = LogFont();
+    document()->setDefaultFont(font);
+    setFont(font);
+    m_cf = QTextCharFormat();
+    m_cf.setFont(font);
+    m_cf.setFontWeight(QFont::Normal);
+    m_cf.setFontItalic(false);
+    m_cf.setFontUnderline(false);
+    m_cf.setFontStrikeOut(false);
+    m_cf.setForeground(ToQColor(LogColor::Black));
+    setCurrentCharFormat(m_cf);
+
+    QPalette pal = palette();
+    // Keep the selection as visible without the focus as with it.
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
+    }
+    const QColor background = ProfileBackground(app);
+    if (background.isValid()) {
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            pal.setColor(group, QPalette::Base, background);
+        }
+    }
+    setPalette(pal);
+    m_bCreated = true;
 }
 
 void CLogCtrl::AddTimeStamp() {
@@ -16,22 +89,61 @@ void CLogCtrl::AddTimeStamp() {
 }
 
 void CLogCtrl::AddLine(const char* text, COLORREF color) {
+    if (!m_bCreated) {
+        return;
+    }
+    // Invalid UTF-8 is replaced, never dropped; a CR LF or a lone CR is a line end, as one.
+    QString body = QString::fromUtf8(text != nullptr ? text : "");
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QString line = QStringLiteral("  ") + body + QLatin1Char('\n');
+
+    QTextCharFormat format = m_cf;
+    format.setForeground(ToQColor(color));
+    format.setFontWeight(QFont::Normal);
+    format.setFontUnderline(false);
+
+    // Inserting at the document's end with an explicit format colours exactly this line; the
+    // caret follows to the end, so a selection the user made is dropped.
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    QTextCharFormat format;
-    format.setForeground(QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
-    cursor.insertText(QStringLiteral("  ") + QString::fromUtf8(text) + QStringLiteral("\n"),
-                      format);
+    cursor.insertText(line, format);
+    setTextCursor(cursor);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+
+    Mirror(line);
+}
+
+void CLogCtrl::Mirror(const QString& line) {
+    if (m_pMirror == nullptr) {
+        return;
+    }
+    // A terminal must not receive control sequences from copied text.
+    QString plain = line;
+    for (QChar& ch : plain) {
+        const char16_t u = ch.unicode();
+        if ((u < 0x20 && u != u'\n' && u != u'\t') || (u >= 0x7F && u < 0xA0)) {
+            ch = QLatin1Char('?');
+        }
+    }
+    const QByteArray bytes = plain.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_pMirror);
+    std::fflush(m_pMirror);
 }
 
 void CLogCtrl::Clear() {
-    clear();
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    setTextCursor(cursor);
 }
 
 void CLogCtrl::CopyAll() {
     selectAll();
     copy();
-    moveCursor(QTextCursor::End);
+    QTextCursor cursor = textCursor();
+    cursor.movePosition(QTextCursor::End);
+    setTextCursor(cursor);
 }
 
 void CLogCtrl::CopySelection() {

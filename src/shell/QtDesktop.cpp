@@ -1,5 +1,6 @@
 #include "shell/QtDesktop.h"
 
+#include "resume/TimedChoiceDlg.h"
 #include "shell/MainFrame.h"
 
 #include <QGuiApplication>
@@ -20,12 +21,14 @@ int CQtDesktop::GetScreenHeight() {
 }
 
 IMainFrame* CQtDesktop::CreateMainFrame(CMonitorApp& app, const CRect& rect) {
-    m_frame = std::make_unique<CMainFrame>(app, rect);
+    m_frame = std::make_unique<CMainFrame>(app, rect, m_pLogMirror);
     return m_frame.get();
 }
 
-int CQtDesktop::TimedChoice(const char*, const char*, DWORD, int, const char*, const char*) {
-    return IDCANCEL;
+int CQtDesktop::TimedChoice(const char* caption, const char* message, DWORD timeoutMs,
+                            int defaultButton, const char* okText, const char* cancelText) {
+    CTimedChoiceDlg dlg(nullptr, caption, message, timeoutMs, defaultButton, okText, cancelText);
+    return dlg.DoModal();
 }
 
 int CQtDesktop::MessageBox(const char* text, const char* caption, UINT type) {

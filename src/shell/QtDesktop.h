@@ -3,6 +3,7 @@
 
 #include "app/Desktop.h"
 
+#include <cstdio>
 #include <memory>
 
 class CMainFrame;
@@ -20,7 +21,10 @@ public:
     int MessageBox(const char* text, const char* caption, UINT type) override;
 
     CMainFrame* MainFrame() const { return m_frame.get(); }
+    // Every line of the main window's log also goes to `out` as plain text (null: nowhere).
+    void SetLogMirror(std::FILE* out) { m_pLogMirror = out; }
 
 private:
     std::unique_ptr<CMainFrame> m_frame;
+    std::FILE* m_pLogMirror = nullptr;
 };
