@@ -1,0 +1,93 @@
+// Helpers shared by the scheduler tests: the client's profile, raw entry values, time zones.
+#pragma once
+
+#include "platform/Time.h"
+#include "platform/WinApp.h"
+#include "platform/registry/Registry.h"
+#include "scheduler/QueueScheduleDB.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+// The application's profile as the Monitor sets it up.
+class CClientProfile : public CWinApp {
+public:
+    CClientProfile() {
+        SetRegistryKey("Marrowfen");
+        SetProfileName("QUORVEL PRO");
+    }
+};
+
+// Writes one raw value into subkey `name` of the Queue key, creating it.
+inline void SetRawValue(const std::string& name, const char* value, DWORD type,
+                        const std::string& bytes) {
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER,
+                         (std::string(CQueueScheduleDB::kKeyPath) + "\\" + name).c_str()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.Get(), value, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+}
+
+inline std::string Dword(DWORD v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+}
+
+// Writes an entry value by value as the client would; each part can be spoiled by a test.
+inline void SetRawEntry(const std::string& name, const std::string& queueName, DWORD version = 1,
+                        DWORD dataSize = 32, const std::string& data = std::string(32, '\0')) {
+    SetRawValue(name, "QueueName", REG_SZ, queueName + std::string(1, '\0'));
+    SetRawValue(name, "DBVER", REG_DWORD, Dword(version));
+    SetRawValue(name, "DataSize", REG_DWORD, Dword(dataSize));
+    SetRawValue(name, "Data", REG_BINARY, data);
+}
+
+inline bool SubkeyExists(const std::string& name) {
+    CRegKey key;
+    return key.Open(HKEY_CURRENT_USER,
+                    (std::string(CQueueScheduleDB::kKeyPath) + "\\" + name).c_str(),
+                    KEY_READ) == ERROR_SUCCESS;
+}
+
+// Switches the process's local time zone for one scope.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) {
+        const char* old = std::getenv("TZ");
+        m_hadOld = old != nullptr;
+        if (m_hadOld) {
+            m_old = old;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (m_hadOld) {
+            setenv("TZ", m_old.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    bool m_hadOld = false;
+    std::string m_old;
+};
+
+// A local wall-clock time; the caller makes sure it exists in the zone in force.
+inline CTime Local(int year, int month, int day, int hour, int minute, int second = 0) {
+    return CTime(year, month, day, hour, minute, second);
+}
+
+// "YYYY-MM-DD HH:MM:SS" in local time, for readable failures.
+inline std::string Show(CTime t) {
+    return t.Format("%Y-%m-%d %H:%M:%S");
+}
