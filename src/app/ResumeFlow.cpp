@@ -1,10 +1,75 @@
 // Resuming interrupted bulk transfers through the client's helper programs.
 #include "app/MonitorApp.h"
+#include "platform/Launch.h"
+#include "resume/TransferResumeDB.h"
+#include "scheduler/QueueScheduleDB.h"
+#include "shell/ActivityLog.h"
+
+namespace {
+constexpr const char* kCaption = "Quorvel PRO - Kettrin Downloads/Uploads";
+constexpr const char* kQuestion = "Interrupted transfer(s) detected.\nDo you want to resume them?";
+constexpr const char* kLater = "Do you want to resume interrupted transfers later?";
+constexpr DWORD kQuestionTimeoutMs = 10000;
+} // namespace
 
 BOOL CMonitorApp::CanResumeTransfers() {
-    return FALSE;
+    // The running download helper owns the entries; counting would also clean them up.
+    if (IsDownloadHelperRunning()) {
+        return FALSE;
+    }
+    CTransferResumeDB db(this);
+    return db.CountValid() > 0 ? TRUE : FALSE;
 }
 
-void CMonitorApp::ResumeTransfers(BOOL) {}
+void CMonitorApp::ResumeTransfer(int id) {
+    if (id < 1) {
+        return;
+    }
+    CTransferResumeDB db(this);
+    const std::unique_ptr<TRANSFERDATA> data = db.Read(id);
+    if (data == nullptr) {
+        return;
+    }
+    const RESUMETARGET target = GetResumeTarget(m_strClientFolder, id, *data);
+    // A helper that cannot be started is not reported; its entry stays to be offered again.
+    m_shell.Open(target.file, target.parameters.c_str());
+}
 
-void CMonitorApp::ResumeTransfer(int) {}
+void CMonitorApp::ResumeTransfers(BOOL bAsk) {
+    if (bAsk) {
+        const int answer =
+            m_desktop.TimedChoice(kCaption, kQuestion, kQuestionTimeoutMs, 1, "Yes", "No");
+        if (answer == IDCANCEL) {
+            const int later = m_desktop.MessageBox(kLater, kCaption, MB_YESNO | MB_ICONQUESTION);
+            // The download helper may have started while the user was being asked; its
+            // entries are then not ours to forget.
+            if (later == IDNO && !IsDownloadHelperRunning()) {
+                CTransferResumeDB db(this);
+                db.DeleteAll();
+            }
+            return;
+        }
+        // Likewise: a second download helper must not be started beside a running one.
+        if (IsDownloadHelperRunning()) {
+            return;
+        }
+    }
+
+    std::unique_ptr<CUIntArray> list;
+    {
+        CTransferResumeDB db(this);
+        list = db.GetIdList();
+    }
+    if (list == nullptr) {
+        return;
+    }
+    if (m_pMainWnd != nullptr) {
+        IActivityLog& log = m_pMainWnd->GetLog();
+        log.AddTimeStamp();
+        log.AddLine("Resuming interrupted transfers.\r\n", LogColor::Green);
+    }
+    for (std::size_t i = list->size(); i-- > 0;) {
+        ResumeTransfer(static_cast<int>((*list)[i]));
+    }
+    CQueueScheduleDB::FreeIdList(std::move(list));
+}

@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -115,8 +116,12 @@ BOOL CTimedChoiceDlg::OnInitDialog() {
     m_dwStartTick = GetTickCount();
     m_timer.start(kTickMs, this);
 
-    raise();
-    activateWindow();
+    // Asked while the main window hides in the tray, so it must come to the front itself.
+    // The offscreen platform has no window order and only complains when asked.
+    if (QGuiApplication::platformName() != QStringLiteral("offscreen")) {
+        raise();
+        activateWindow();
+    }
     m_btnOk->setFocus();
     return TRUE;
 }

@@ -1,0 +1,71 @@
+#include "ResumeEntries.h"
+#include "app/MonitorApp.h"
+#include "platform/registry/Store.h"
+#include "support/TestEnv.h"
+
+#include <cstdlib>
+
+using namespace resume_test;
+
+namespace {
+
+class ResumeCommandTest : public PrivateEnvTest {
+protected:
+    int Ctl(const std::string& args, std::string* out = nullptr) {
+        const char* ctl = std::getenv("QPM_CTL");
+        EXPECT_NE(ctl, nullptr);
+        registry::Store::CloseAll(); // let the companion see a settled file
+        return RunCommand(
+            std::string(ctl != nullptr ? ctl : "false") + " resume " + args + " 2>/dev/null", out);
+    }
+};
+
+TEST_F(ResumeCommandTest, ListShowsWhatResumingWouldStartAndWhyOthersAreRefused) {
+    {
+        CRegKey key;
+        ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey), ERROR_SUCCESS);
+        RegSetValueExA(key.Get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("/opt/a\"b"), 9);
+    }
+    WriteEntry(3, 1);
+    WriteEntry(4, 0);
+    WriteEntry("5", Entry{2, 799, Record(1, 799)});
+    WriteEntry("x", Entry{});
+    std::string out;
+    ASSERT_EQ(Ctl("list --json", &out), 0);
+    EXPECT_EQ(out, "[{\"id\":3,\"version\":2,\"readable\":true,\"reason\":null,\"kind\":"
+                   "\"download\",\"helper\":\"/opt/a\\\"b/KettrinDL.exe\",\"argument\":"
+                   "\"fdb://3\"},"
+                   "{\"id\":4,\"version\":2,\"readable\":true,\"reason\":null,\"kind\":"
+                   "\"upload\",\"helper\":\"/opt/a\\\"b/KettrinUL.exe\",\"argument\":"
+                   "\"fdb://4\"},"
+                   "{\"id\":5,\"version\":2,\"readable\":false,\"reason\":\"DataSize is not "
+                   "800\",\"kind\":null,\"helper\":null,\"argument\":null},"
+                   "{\"id\":0,\"version\":null,\"readable\":false,\"reason\":\"name is not an "
+                   "entry id\",\"kind\":null,\"helper\":null,\"argument\":null}]\n");
+    ASSERT_EQ(Ctl("list", &out), 0);
+    EXPECT_NE(out.find("4\tversion 2\tupload\t/opt/a\"b/KettrinUL.exe fdb://4\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("5\tversion 2\tnot readable: DataSize is not 800\n"), std::string::npos);
+    EXPECT_EQ(EntryNames().size(), 4u); // listing changes nothing
+}
+
+TEST_F(ResumeCommandTest, ForgetOneOrAll) {
+    WriteEntry(3, 1);
+    WriteEntry(4, 0);
+    WriteEntry("x", Entry{});
+    EXPECT_EQ(Ctl("forget 3"), 0);
+    EXPECT_EQ(EntryNames(), (std::vector<std::string>{"4", "x"}));
+    EXPECT_EQ(Ctl("forget 3"), 1);
+    for (const char* bad : {"0", "-2", "3x", "''", "99999999999"}) {
+        EXPECT_EQ(Ctl(std::string("forget ") + bad), 2) << bad;
+    }
+    EXPECT_EQ(Ctl("forget"), 2);
+    EXPECT_EQ(Ctl("forget --all"), 0);
+    EXPECT_EQ(EntryNames(), std::vector<std::string>{"x"});
+    std::string out;
+    ASSERT_EQ(Ctl("list --json", &out), 0);
+    EXPECT_EQ(out.substr(0, 8), "[{\"id\":0");
+}
+
+} // namespace
