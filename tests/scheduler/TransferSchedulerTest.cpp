@@ -1,0 +1,318 @@
+#include "scheduler/TransferScheduler.h"
+
+#include "app/MonitorApp.h"
+#include "app/SiblingPrograms.h"
+#include "platform/Clock.h"
+#include "platform/Launch.h"
+#include "scheduler/Schedule.h"
+#include "support/Fakes.h"
+#include "support/TestEnv.h"
+
+#include "SchedulerTestSupport.h"
+
+#include <functional>
+
+namespace {
+
+class CFakeSiblings : public ISiblingPrograms {
+public:
+    BOOL IsClientRunning() override { return clientRunning; }
+    BOOL IsDownloadHelperRunning() override { return FALSE; }
+    void LaunchClient(const char* parameters) override {
+        launches.push_back(parameters != nullptr ? parameters : "<none>");
+        if (onLaunch) {
+            onLaunch();
+        }
+    }
+    BOOL clientRunning = FALSE;
+    std::vector<std::string> launches;
+    std::function<void()> onLaunch;
+};
+
+const std::string kRun = "Transfer Scheduler - Transferring Queue:";
+const std::string kNoMore = "No more scheduled transfert for this queue.\r\n";
+
+class TransferSchedulerTest : public PrivateEnvTest {
+protected:
+    ScopedTimeZone zone{"UTC0"};
+    CFakeClock clock{Local(2025, 6, 2, 10, 0, 30).GetTime()};
+    ScopedClock scoped{clock};
+    CClientProfile app;
+    CQueueScheduleDB db{&app};
+    CFakeSiblings siblings;
+    CFakeLog log;
+    CTransferScheduler scheduler{app, siblings};
+    CFakeWindow window;
+
+    void SetUp() override {
+        scheduler.Attach(&log);
+        scheduler.Start(&window);
+    }
+
+    std::string Queue(const std::string& name) { return m_env.WriteFile(name, "queue"); }
+
+    // Stores a schedule under `id` and returns the queue path.
+    void Store(int id, const std::string& path, const CSchedule& s) {
+        db.Write(id, s.CreateRecord().get(), path.c_str());
+    }
+
+    static CSchedule Once(CTime start) {
+        CSchedule s;
+        s.m_timeStart = s.m_timeLastRun = s.m_timeEnd = start;
+        return s;
+    }
+    static CSchedule Every(int count, int unit, CTime anchor) {
+        CSchedule s = Once(anchor);
+        s.m_bOnce = 0;
+        s.m_nCount = count;
+        s.m_nUnit = unit;
+        return s;
+    }
+
+    std::unique_ptr<SCHEDULEDATA> Stored(int id, std::string* name = nullptr) {
+        std::string n;
+        auto record = db.Read(id, n);
+        if (name != nullptr) {
+            *name = n;
+        }
+        return record;
+    }
+
+    static std::string Param(const std::string& path) { return "\"ftq://" + path + "\""; }
+};
+
+TEST_F(TransferSchedulerTest, StartStopAndSwitchingLogOnlyWhenSwitched) {
+    EXPECT_EQ(window.timers.at(TimerId::Scheduler), 60000u);
+    EXPECT_TRUE(scheduler.IsEnabled());
+    EXPECT_TRUE(log.lines.empty());
+
+    scheduler.SetEnabled(FALSE);
+    scheduler.SetEnabled(TRUE);
+    ASSERT_EQ(log.lines.size(), 4u);
+    EXPECT_EQ(log.lines[1].text, "Transfer Scheduler Disabled.\r\n");
+    EXPECT_EQ(log.lines[1].color, LogColor::Navy);
+    EXPECT_EQ(log.lines[3].text, "Transfer Scheduler Enabled.\r\n");
+
+    // A tick still queued after Stop finds the engine off.
+    const std::string path = Queue("q.ftq");
+    Store(1, path, Once(Local(2025, 6, 2, 10, 0)));
+    scheduler.Stop(&window);
+    EXPECT_EQ(window.timers.count(TimerId::Scheduler), 0u);
+    scheduler.OnTimerTick();
+    EXPECT_TRUE(siblings.launches.empty());
+    EXPECT_NE(Stored(1), nullptr);
+}
+
+TEST_F(TransferSchedulerTest, OnceOnlyQueueRunsAndIsRemoved) {
+    const std::string path = Queue("once.ftq");
+    Store(1, path, Once(Local(2025, 6, 2, 10, 0)));
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches, std::vector<std::string>{Param(path)});
+    EXPECT_EQ(log.Texts(), (std::vector<std::string>{"<timestamp>", kRun, path, kNoMore}));
+    EXPECT_EQ(log.lines[1].color, LogColor::Green);
+    EXPECT_EQ(log.lines[2].color, LogColor::Black);
+    EXPECT_EQ(log.lines[3].color, LogColor::Maroon);
+    EXPECT_FALSE(SubkeyExists("1"));
+
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 1u);
+}
+
+TEST_F(TransferSchedulerTest, RepeatingQueueIsRewrittenUnderItsIdWithTheNewAnchor) {
+    const std::string path = Queue("every.ftq");
+    CSchedule s = Every(2, PeriodUnit::Hours, Local(2025, 6, 2, 8, 0));
+    s.m_bEndDate = 1;
+    s.m_timeEnd = Local(2025, 6, 3, 0, 0);
+    Store(4, path, s);
+    scheduler.OnTimerTick();
+    EXPECT_EQ(log.Texts(),
+              (std::vector<std::string>{"<timestamp>", kRun, path,
+                                        "Next scheduled transfert for this queue: Mon Jun  2 "
+                                        "12:00:00 2025\r\n"}));
+    EXPECT_EQ(log.lines[3].color, LogColor::Green);
+    std::string name;
+    auto record = Stored(4, &name);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(name, path);
+    EXPECT_EQ(record->timeLastRun, Local(2025, 6, 2, 10, 0).GetTime());
+    EXPECT_EQ(record->timeStart, s.m_timeStart.GetTime());
+    EXPECT_EQ(record->bEndDate, 1);
+    EXPECT_EQ(record->nCount, 2);
+
+    // Not due again until 12:00.
+    clock.SetNow(Local(2025, 6, 2, 11, 59, 59).GetTime());
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 1u);
+    clock.SetNow(Local(2025, 6, 2, 12, 0).GetTime());
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 2u);
+}
+
+TEST_F(TransferSchedulerTest, RepeatingQueuePastItsEndRunsOnceMoreAndIsRemoved) {
+    const std::string path = Queue("daily.ftq");
+    CSchedule s = Every(1, PeriodUnit::Days, Local(2025, 6, 1, 10, 0));
+    s.m_bEndDate = 1;
+    s.m_timeEnd = Local(2025, 6, 3, 9, 0);
+    Store(1, path, s);
+    scheduler.OnTimerTick();
+    EXPECT_EQ(log.Texts(), (std::vector<std::string>{"<timestamp>", kRun, path, kNoMore}));
+    EXPECT_EQ(siblings.launches.size(), 1u);
+    EXPECT_FALSE(SubkeyExists("1"));
+}
+
+TEST_F(TransferSchedulerTest, SchedulesThatAreNotDueAreLeftAlone) {
+    const std::string path = Queue("q.ftq");
+    CSchedule disabled = Once(Local(2025, 6, 2, 9, 0));
+    disabled.m_bDisabled = 1;
+    CSchedule ended = Every(1, PeriodUnit::Minutes, Local(2025, 6, 1, 0, 0));
+    ended.m_bEndDate = 1;
+    ended.m_timeEnd = Local(2025, 6, 2, 10, 0);
+    Store(1, path, disabled);
+    Store(2, path, ended);
+    Store(3, path, Every(0, PeriodUnit::Minutes, Local(2025, 6, 1, 0, 0)));
+    Store(4, path, Every(1, 99, Local(2025, 6, 1, 0, 0)));
+    Store(5, path, Every(-1, PeriodUnit::Months, Local(2000, 6, 1, 0, 0)));
+    SetRawEntry("6", path, 1, 32, std::string(31, 'x')); // unreadable, kept by the purge
+    for (int tick = 0; tick < 3; ++tick) {
+        scheduler.OnTimerTick();
+        clock.Advance(60);
+    }
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(siblings.launches.empty());
+    for (const char* id : {"1", "2", "3", "4", "5", "6"}) {
+        EXPECT_TRUE(SubkeyExists(id)) << id;
+    }
+}
+
+TEST_F(TransferSchedulerTest, InvalidEntriesArePurgedBeforeEvaluation) {
+    Store(1, m_env.Root() + "/deleted.ftq", Once(Local(2025, 6, 2, 9, 0)));
+    SetRawEntry("2", Queue("v2.ftq"), 2);
+    scheduler.OnTimerTick();
+    EXPECT_TRUE(siblings.launches.empty());
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_FALSE(SubkeyExists("1"));
+    EXPECT_FALSE(SubkeyExists("2"));
+}
+
+TEST_F(TransferSchedulerTest, WhileTheClientRunsNothingIsTouchedAndMissedRunsGiveOneRunLater) {
+    const std::string path = Queue("q.ftq");
+    Store(1, path, Every(10, PeriodUnit::Minutes, Local(2025, 6, 2, 9, 50)));
+    Store(2, m_env.Root() + "/missing.ftq", Once(Local(2025, 6, 2, 9, 0)));
+    siblings.clientRunning = TRUE;
+    clock.SetNow(Local(2025, 6, 2, 10, 0).GetTime());
+    for (int tick = 0; tick < 20; ++tick) {
+        scheduler.OnTimerTick();
+        clock.Advance(60);
+    }
+    EXPECT_TRUE(siblings.launches.empty());
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(SubkeyExists("2")); // not even purged
+
+    siblings.clientRunning = FALSE;
+    clock.SetNow(Local(2025, 6, 2, 10, 20, 15).GetTime());
+    scheduler.OnTimerTick();
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 1u);
+    EXPECT_EQ(Stored(1)->timeLastRun, Local(2025, 6, 2, 10, 20).GetTime());
+}
+
+TEST_F(TransferSchedulerTest, DueQueuesRunFromTheLastIdToTheFirstAndAllAdvance) {
+    const std::string a = Queue("a.ftq");
+    const std::string b = Queue("b.ftq");
+    Store(1, a, Every(1, PeriodUnit::Hours, Local(2025, 6, 2, 9, 0)));
+    Store(2, b, Every(1, PeriodUnit::Hours, Local(2025, 6, 2, 9, 0)));
+    // The client started by the first launch already runs at the second; the engine does
+    // not look and advances both.
+    siblings.onLaunch = [&] { siblings.clientRunning = TRUE; };
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches, (std::vector<std::string>{Param(b), Param(a)}));
+    EXPECT_EQ(log.lines.size(), 8u);
+    EXPECT_EQ(log.lines[2].text, b);
+    EXPECT_EQ(log.lines[6].text, a);
+    EXPECT_EQ(Stored(1)->timeLastRun, Local(2025, 6, 2, 10, 0).GetTime());
+    EXPECT_EQ(Stored(2)->timeLastRun, Local(2025, 6, 2, 10, 0).GetTime());
+}
+
+TEST_F(TransferSchedulerTest, ANestedTickReturnsAtOnce) {
+    const std::string a = Queue("a.ftq");
+    Store(1, a, Once(Local(2025, 6, 2, 9, 0)));
+    Store(2, a, Once(Local(2025, 6, 2, 9, 0)));
+    int nested = 0;
+    siblings.onLaunch = [&] {
+        ++nested;
+        scheduler.OnTimerTick();
+    };
+    scheduler.OnTimerTick();
+    EXPECT_EQ(nested, 2);
+    EXPECT_EQ(siblings.launches.size(), 2u);
+    EXPECT_EQ(db.GetIdList(), nullptr);
+    // The guard is released afterwards.
+    Store(3, a, Once(Local(2025, 6, 2, 9, 0)));
+    siblings.onLaunch = nullptr;
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 3u);
+}
+
+TEST_F(TransferSchedulerTest, NoEntriesNoLines) {
+    scheduler.OnTimerTick();
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(siblings.launches.empty());
+}
+
+TEST_F(TransferSchedulerTest, ARunWithNoRepresentableSuccessorRunsOnceAndEnds) {
+    // At the end of time a due hourly queue has no next run; it must not stay due and start
+    // the client at every tick.
+    const std::string path = Queue("late.ftq");
+    Store(1, path, Every(1, PeriodUnit::Hours, CTime(INT32_MAX - 5000)));
+    clock.SetNow(INT32_MAX);
+    scheduler.OnTimerTick();
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 1u);
+    EXPECT_EQ(log.Texts().back(), kNoMore);
+    EXPECT_FALSE(SubkeyExists("1"));
+}
+
+TEST(ClientParametersTest, EveryPathArrivesAsOneArgument) {
+    EXPECT_EQ(CTransferScheduler::ClientParameters("/home/u/q.ftq"), "\"ftq:///home/u/q.ftq\"");
+    EXPECT_EQ(CTransferScheduler::ClientParameters("/a b/c d.ftq"), "\"ftq:///a b/c d.ftq\"");
+    for (const std::string path : {"/a b/c.ftq", "/q\"uote.ftq", "/back\\slash", "/ends\\",
+                                   "/two\\\\\"x", "\"", "", "/n\xC3\xA4me.ftq", "/ tab\there"}) {
+        EXPECT_EQ(SplitCommandLine(CTransferScheduler::ClientParameters(path)),
+                  std::vector<std::string>{"ftq://" + path})
+            << path;
+    }
+}
+
+// The engine inside the application object, reaching the client through the shell.
+TEST_F(TransferSchedulerTest, InTheApplicationTheClientIsStartedFromItsFolder) {
+    {
+        CRegKey key;
+        ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey), ERROR_SUCCESS);
+        const std::string folder = "/opt/quorvel";
+        RegSetValueExA(key.Get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>(folder.size() + 1));
+    }
+    CFakeDesktop desktop;
+    CFakeClipboard clipboard;
+    CFakeShell shell;
+    CMonitorApp monitor(desktop, clipboard, shell);
+    ASSERT_TRUE(monitor.InitInstance(""));
+    const std::string path = Queue("my queue.ftq");
+    Store(1, path, Once(Local(2025, 6, 2, 9, 0)));
+
+    {
+        CHandle client(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::ClientEvent));
+        monitor.m_scheduler.OnTimerTick();
+        EXPECT_TRUE(shell.starts.empty());
+    }
+    monitor.m_scheduler.OnTimerTick();
+    ASSERT_EQ(shell.starts.size(), 1u);
+    EXPECT_EQ(shell.starts[0].file, "/opt/quorvel/Quorvel PRO.exe");
+    EXPECT_EQ(SplitCommandLine(shell.starts[0].parameters),
+              std::vector<std::string>{"ftq://" + path});
+    EXPECT_EQ(desktop.frame.log.Texts(),
+              (std::vector<std::string>{"<timestamp>", kRun, path, kNoMore}));
+    monitor.ExitInstance();
+}
+
+} // namespace
