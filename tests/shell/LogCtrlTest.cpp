@@ -1,0 +1,207 @@
+#include "GuiTest.h"
+#include "platform/Clock.h"
+#include "platform/Time.h"
+#include "platform/registry/Registry.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+class LogCtrlTest : public GuiTest {
+protected:
+    LogCtrlTest() {
+        profile.SetRegistryKey(MonitorNames::RegistryKey);
+        profile.SetProfileName(MonitorNames::ProfileName);
+    }
+    void SetColor(const char* name, int value) {
+        profile.WriteProfileInt(MonitorNames::ColorsSection, name, value);
+    }
+    std::string Plain() const { return log.toPlainText().toStdString(); }
+
+    CWinApp profile;
+    CLogCtrl log;
+};
+
+TEST_F(LogCtrlTest, LinesAreIndentedLiteralAndEndTheirOwnLine) {
+    log.OnCreate(profile);
+    log.AddLine("", LogColor::Black);
+    log.AddLine("100% %s %d %n %%", LogColor::Green);
+    log.AddLine("Entry end.\r\n", LogColor::Navy);
+    log.AddLine("no line end", LogColor::Maroon);
+    log.AddLine("tab\there", LogColor::Black);
+    EXPECT_EQ(Plain(), "  \n  100% %s %d %n %%\n  Entry end.\n\n  no line end\n  tab\there\n");
+    const std::vector<LogLine> expected = {
+        {"  ", LogColor::Black},
+        {"  100% %s %d %n %%", LogColor::Green},
+        {"  Entry end.", LogColor::Navy},
+        {"", -2},
+        {"  no line end", LogColor::Maroon},
+        {"  tab\there", LogColor::Black},
+    };
+    EXPECT_EQ(LogLines(log), expected);
+}
+
+TEST_F(LogCtrlTest, EachLineTakesItsOwnColourAndLeavesEarlierTextAlone) {
+    log.OnCreate(profile);
+    log.AddLine("first", 0x123456);
+    log.AddLine("second", 0x00FF00);
+    log.AddLine("third", 0x0000FF);
+    const std::vector<LogLine> expected = {
+        {"  first", 0x123456}, {"  second", 0x00FF00}, {"  third", 0x0000FF}};
+    EXPECT_EQ(LogLines(log), expected);
+    // Neither bold nor underlined, whatever the colour.
+    QTextCursor cursor(log.document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::PreviousCharacter);
+    EXPECT_FALSE(cursor.charFormat().font().bold());
+    EXPECT_FALSE(cursor.charFormat().fontUnderline());
+}
+
+TEST_F(LogCtrlTest, ClearCopyAllAndAppendingOverASelection) {
+    log.OnCreate(profile);
+    log.AddLine("one", LogColor::Green);
+    log.AddLine("two\r\n", LogColor::Black);
+
+    // The user selected part of the text: an append still goes to the end, drops the
+    // selection and leaves the caret at the end.
+    QTextCursor selection(log.document());
+    selection.setPosition(2);
+    selection.setPosition(5, QTextCursor::KeepAnchor);
+    log.setTextCursor(selection);
+    log.AddLine("three", LogColor::Navy);
+    EXPECT_EQ(Plain(), "  one\n  two\n\n  three\n");
+    EXPECT_FALSE(log.textCursor().hasSelection());
+    EXPECT_TRUE(log.textCursor().atEnd());
+
+    log.setTextCursor(selection);
+    log.CopySelection();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "one");
+
+    log.setTextCursor(selection);
+    log.CopyAll();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Plain());
+    EXPECT_FALSE(log.textCursor().hasSelection());
+    EXPECT_TRUE(log.textCursor().atEnd());
+
+    log.Clear();
+    EXPECT_EQ(Plain(), "");
+    log.AddLine("fresh", 0x0000FF);
+    EXPECT_EQ(Plain(), "  fresh\n");
+    EXPECT_EQ(LogLines(log), (std::vector<LogLine>{{"  fresh", 0x0000FF}}));
+}
+
+TEST_F(LogCtrlTest, ReadOnlyForTheUserButNotForTheProgram) {
+    log.OnCreate(profile);
+    log.AddLine("kept", LogColor::Black);
+    log.show();
+    log.setFocus();
+    QTest::keyClicks(&log, "typed");
+    QTest::keyClick(&log, Qt::Key_Backspace);
+    EXPECT_EQ(Plain(), "  kept\n");
+    log.Clear();
+    EXPECT_EQ(Plain(), "");
+}
+
+TEST_F(LogCtrlTest, BadTextIsShownWithoutHarm) {
+    log.OnCreate(profile);
+    log.AddLine("bad \xC3\x28 \xFF end", LogColor::Black);
+    log.AddLine("ctl \x01\x1B[31m\x7F", LogColor::Black);
+    log.AddLine("cr\ronly", LogColor::Black);
+    log.AddLine(nullptr, LogColor::Black);
+    const std::string huge(100000, 'x');
+    log.AddLine(huge.c_str(), LogColor::Black);
+    const std::vector<LogLine> lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0].text, "  bad \xEF\xBF\xBD( \xEF\xBF\xBD end");
+    EXPECT_EQ(lines[1].text, "  ctl \x01\x1B[31m\x7F");
+    EXPECT_EQ(lines[2].text, "  cr");
+    EXPECT_EQ(lines[3].text, "only");
+    EXPECT_EQ(lines[4].text, "  ");
+    EXPECT_EQ(lines[5].text.size(), huge.size() + 2);
+}
+
+TEST_F(LogCtrlTest, NothingIsAppendedBeforeTheControlIsSetUp) {
+    log.AddLine("too early", LogColor::Black);
+    log.AddTimeStamp();
+    EXPECT_EQ(Plain(), "");
+}
+
+TEST_F(LogCtrlTest, TimeStampIsANavyLineOfTheCurrentLocalTime) {
+    CFakeClock clock(CTime(2026, 6, 2, 9, 5, 0).GetTime());
+    ScopedClock scoped(clock);
+    log.OnCreate(profile);
+    log.AddTimeStamp();
+    clock.SetNow(CTime(2026, 12, 24, 21, 30, 0).GetTime());
+    log.AddTimeStamp();
+    const std::vector<LogLine> expected = {{"  09:05AM June 02, 2026", LogColor::Navy},
+                                           {"  09:30PM December 24, 2026", LogColor::Navy}};
+    EXPECT_EQ(LogLines(log), expected);
+}
+
+TEST_F(LogCtrlTest, LookNoWrapEightPointsAndSelectionVisibleWithoutFocus) {
+    log.OnCreate(profile);
+    EXPECT_TRUE(log.isReadOnly());
+    EXPECT_EQ(log.lineWrapMode(), QTextEdit::NoWrap);
+    EXPECT_EQ(log.document()->defaultFont().pointSize(), 8);
+    const QPalette pal = log.palette();
+    EXPECT_EQ(pal.color(QPalette::Inactive, QPalette::Highlight),
+              pal.color(QPalette::Active, QPalette::Highlight));
+    // A long line scrolls sideways instead of wrapping.
+    log.resize(200, 100);
+    log.show();
+    log.AddLine(std::string(500, 'w').c_str(), LogColor::Black);
+    QApplication::processEvents();
+    EXPECT_GT(log.horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(log.document()->blockCount(), 2);
+}
+
+TEST_F(LogCtrlTest, BackgroundComesFromTheProfileOnceAtCreation) {
+    const QColor system = QTextEdit().palette().color(QPalette::Base);
+    // "WinDef" absent: the system colour.
+    EXPECT_FALSE(CLogCtrl::ProfileBackground(profile).isValid());
+    log.OnCreate(profile);
+    EXPECT_EQ(log.palette().color(QPalette::Base), system);
+
+    SetColor("WinDef", 0);
+    EXPECT_EQ(CLogCtrl::ProfileBackground(profile), QColor(0xE4, 0xE4, 0xE4));
+    SetColor("RPanelBG", 0x00112233);
+    EXPECT_EQ(CLogCtrl::ProfileBackground(profile), QColor(0x33, 0x22, 0x11));
+    CLogCtrl coloured;
+    coloured.OnCreate(profile);
+    EXPECT_EQ(coloured.palette().color(QPalette::Base), QColor(0x33, 0x22, 0x11));
+    // Read once: a later change does not reach an existing log.
+    SetColor("RPanelBG", 0x00445566);
+    EXPECT_EQ(coloured.palette().color(QPalette::Base), QColor(0x33, 0x22, 0x11));
+
+    SetColor("RPanelBG", -1);
+    EXPECT_EQ(CLogCtrl::ProfileBackground(profile), QColor(0xE4, 0xE4, 0xE4));
+    profile.WriteProfileString(MonitorNames::ColorsSection, "RPanelBG", "red");
+    EXPECT_EQ(CLogCtrl::ProfileBackground(profile), QColor(0xE4, 0xE4, 0xE4));
+    SetColor("WinDef", 1);
+    EXPECT_FALSE(CLogCtrl::ProfileBackground(profile).isValid());
+}
+
+TEST_F(LogCtrlTest, MirrorWritesPlainLinesWithoutControlSequences) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    log.SetMirror(out);
+    log.OnCreate(profile);
+    log.AddLine("URL: ftp://host/\x1B]0;x\x07", LogColor::Black);
+    log.AddLine("done.\r\n", LogColor::Green);
+    log.AddLine("bad \xFF", LogColor::Green);
+    std::rewind(out);
+    std::string text;
+    char buffer[256];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, out)) > 0) {
+        text.append(buffer, got);
+    }
+    std::fclose(out);
+    EXPECT_EQ(text, "  URL: ftp://host/?]0;x?\n  done.\n\n  bad \xEF\xBF\xBD\n");
+}
+
+} // namespace

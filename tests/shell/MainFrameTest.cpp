@@ -1,0 +1,267 @@
+#include "GuiTest.h"
+#include "platform/Clock.h"
+#include "platform/NamedObjects.h"
+#include "platform/Time.h"
+#include "shell/QtDesktop.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class MainFrameTest : public FrameTest {};
+
+QMenu* TopMenu(CMainFrame& frame, int index) {
+    return frame.menuBar()->actions().at(index)->menu();
+}
+
+bool Contains(const Strings& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+TEST_F(MainFrameTest, MenuTreeTextsIdsOrderAndInitialStates) {
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Quorvel PRO Monitor");
+    EXPECT_EQ(frame->size(), QSize(450, 300));
+    const QList<QAction*> top = frame->menuBar()->actions();
+    ASSERT_EQ(top.size(), 6);
+    Strings titles;
+    for (const QAction* action : top) {
+        titles.push_back(action->text().toStdString());
+    }
+    EXPECT_EQ(titles,
+              (Strings{"&Monitor", "&Edit", "&Scheduler", "&Transfers", "&Options", "00:00:00"}));
+    EXPECT_EQ(Describe(*TopMenu(*frame, 0)),
+              (Strings{"&Start Quorvel PRO#32772(grey)", "Load Monitor at startup#32788", "---",
+                       "&Hide#32779", "&Exit#32771"}));
+    EXPECT_EQ(Describe(*TopMenu(*frame, 1)),
+              (Strings{"Co&py all to Clipboard#32783", "Copy &Selection to Clipboard#32784", "---",
+                       "&Clear Window#32782"}));
+    EXPECT_EQ(Describe(*TopMenu(*frame, 2)), (Strings{"Queue Transfers#32780"}));
+    EXPECT_EQ(Describe(*TopMenu(*frame, 3)), (Strings{"Resume Interrupted Transfers#32781"}));
+    EXPECT_EQ(Describe(*TopMenu(*frame, 4)), (Strings{"&Enable URL Monitor#32778"}));
+    // The clock is a plain item of the bar, not a pop-up.
+    EXPECT_EQ(top.at(5)->menu(), nullptr);
+    EXPECT_EQ(top.at(5)->data().toUInt(), Command::Clock);
+    EXPECT_EQ(frame->MenuItem(Command::Clock), top.at(5));
+    // Choosing the clock does nothing.
+    const Strings before = LogTexts();
+    top.at(5)->trigger();
+    EXPECT_EQ(LogTexts(), before);
+}
+
+TEST_F(MainFrameTest, FirstEntryIsTheNavyStartLine) {
+    const std::vector<LogLine> lines = LogLines(frame->m_wndLog);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].color, LogColor::Navy);
+    EXPECT_EQ(lines[1], (LogLine{"  Quorvel PRO Monitor started.", LogColor::Navy}));
+    EXPECT_EQ(lines[2].text, "");
+}
+
+TEST_F(MainFrameTest, InitMenuFollowsMonitorPreferenceClientAndTransfers) {
+    frame->OnInitMenu();
+    EXPECT_TRUE(frame->MenuItem(Command::ToggleUrlMonitor)->isChecked());
+    EXPECT_TRUE(frame->MenuItem(Command::LoadAtStartup)->isChecked());
+    EXPECT_TRUE(frame->MenuItem(Command::StartClient)->isEnabled());
+    EXPECT_EQ(frame->MenuItem(Command::ResumeTransfers)->isEnabled(),
+              app->CanResumeTransfers() != FALSE);
+
+    app->m_urlMonitor.SetEnabled(FALSE);
+    SetPreference("MonitorWStart", 0);
+    CHandle client(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::ClientEvent));
+    ASSERT_TRUE(client);
+    frame->OnInitMenu();
+    EXPECT_FALSE(frame->MenuItem(Command::ToggleUrlMonitor)->isChecked());
+    EXPECT_FALSE(frame->MenuItem(Command::LoadAtStartup)->isChecked());
+    EXPECT_FALSE(frame->MenuItem(Command::StartClient)->isEnabled());
+
+    client.Close();
+    SetPreference("MonitorWStart", 7);
+    // Opening a menu of the bar applies the same rules.
+    TopMenu(*frame, 0)->popup(QPoint(0, 0));
+    EXPECT_TRUE(frame->MenuItem(Command::LoadAtStartup)->isChecked());
+    EXPECT_TRUE(frame->MenuItem(Command::StartClient)->isEnabled());
+    TopMenu(*frame, 0)->hide();
+}
+
+TEST_F(MainFrameTest, StartAtLogonToggleWritesZeroThenOneAndLogsNothing) {
+    const Strings before = LogTexts();
+    frame->OnCommand(Command::LoadAtStartup);
+    EXPECT_EQ(app->GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 99), 0u);
+    frame->OnInitMenu();
+    EXPECT_FALSE(frame->MenuItem(Command::LoadAtStartup)->isChecked());
+    // Through the menu item itself, as the user chooses it.
+    frame->MenuItem(Command::LoadAtStartup)->trigger();
+    EXPECT_EQ(app->GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 99), 1u);
+    SetPreference("MonitorWStart", 5);
+    frame->OnCommand(Command::LoadAtStartup);
+    EXPECT_EQ(app->GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 99), 0u);
+    EXPECT_EQ(LogTexts(), before);
+}
+
+TEST_F(MainFrameTest, ClockRunsOnlyWhileOpenAndOnlyOnChange) {
+    CFakeClock clock(CTime(2026, 3, 4, 13, 14, 15).GetTime());
+    ScopedClock scoped(clock);
+    frame->OnHide();
+    ASSERT_TRUE(frame->m_bMinimizedToTray);
+    frame->OnTimer(TimerId::UrlMonitor);
+    frame->OnTimer(TimerId::Scheduler);
+    EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "00:00:00");
+    EXPECT_EQ(frame->ClockText(), "");
+
+    frame->OnOpen();
+    frame->OnTimer(TimerId::Scheduler);
+    EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:15");
+    // Unchanged text leaves the item alone; a user edit would survive it.
+    frame->MenuItem(Command::Clock)->setText("marker");
+    frame->OnTimer(TimerId::UrlMonitor);
+    EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "marker");
+    clock.Advance(1);
+    frame->OnTimer(TimerId::UrlMonitor);
+    EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:16");
+    EXPECT_EQ(frame->ClockText(), "13:14:16");
+
+    frame->OnHide();
+    clock.Advance(60);
+    frame->OnTimer(TimerId::UrlMonitor);
+    EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:16");
+}
+
+TEST_F(MainFrameTest, CancelKeepsTheMonitorRunningWhicheverWayItWasAsked) {
+    SeenBox seen;
+    AnswerNextBox(QMessageBox::Cancel, &seen);
+    frame->OnCommand(Command::Exit);
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.text.toStdString(),
+              "If you close Quorvel PRO Monitor scheduled transfers will not be executed.");
+    EXPECT_EQ(seen.caption.toStdString(), "Quorvel PRO Monitor");
+    EXPECT_EQ(seen.icon, QMessageBox::Question);
+    EXPECT_EQ(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+
+    // The title bar's close and Alt+F4 arrive as a close request.
+    frame->OnOpen();
+    SeenBox second;
+    AnswerNextBox(QMessageBox::Cancel, &second);
+    EXPECT_FALSE(frame->close());
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            QApplication::processEvents();
+            return second.shown;
+        },
+        3000));
+    QApplication::processEvents();
+    EXPECT_EQ(second.text, seen.text);
+
+    EXPECT_FALSE(frame->IsDestroyed());
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_TRUE(frame->IsTimerActive(TimerId::UrlMonitor));
+    EXPECT_TRUE(frame->IsTimerActive(TimerId::Scheduler));
+    EXPECT_TRUE(app->m_urlMonitor.IsEnabled());
+    EXPECT_TRUE(app->m_scheduler.IsEnabled());
+    EXPECT_FALSE(Contains(LogTexts(), "  URL Monitor Disabled."));
+}
+
+TEST_F(MainFrameTest, OkStopsBothMonitorsInOrderEvenWhenAlreadyDisabled) {
+    frame->OnHide();
+    app->m_urlMonitor.SetEnabled(FALSE);
+    const size_t before = LogTexts().size();
+    AnswerNextBox(QMessageBox::Ok);
+    frame->OnCommand(Command::Exit);
+    ASSERT_TRUE(frame->IsDestroyed());
+    const Strings after = LogTexts();
+    const Strings added(after.begin() + static_cast<long>(before), after.end());
+    ASSERT_EQ(added.size(), 6u);
+    EXPECT_EQ(added[1], "  URL Monitor Disabled.");
+    EXPECT_EQ(added[4], "  Transfer Scheduler Disabled.");
+    EXPECT_FALSE(frame->IsTimerActive(TimerId::UrlMonitor));
+    EXPECT_FALSE(frame->IsTimerActive(TimerId::Scheduler));
+    EXPECT_FALSE(frame->m_bTrayIconAdded);
+    EXPECT_FALSE(frame->TrayIcon()->isVisible());
+    EXPECT_FALSE(frame->isVisible());
+    // Gone for good: no command and no second close does anything more.
+    frame->OnCommand(Command::Exit);
+    frame->OnCommand(Command::EnableUrlMonitor);
+    EXPECT_EQ(LogTexts().size(), after.size());
+}
+
+TEST_F(MainFrameTest, EndSessionClosesInOrderWithoutAsking) {
+    frame->EndSession();
+    EXPECT_TRUE(frame->IsDestroyed());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(Contains(LogTexts(), "  URL Monitor Disabled."));
+    EXPECT_TRUE(Contains(LogTexts(), "  Transfer Scheduler Disabled."));
+    EXPECT_FALSE(frame->IsTimerActive(TimerId::UrlMonitor));
+}
+
+TEST_F(MainFrameTest, CommandsReachTheLogTheMonitorAndTheClient) {
+    frame->OnCommand(Command::ToggleUrlMonitor);
+    EXPECT_FALSE(app->m_urlMonitor.IsEnabled());
+    frame->OnCommand(Command::ToggleUrlMonitor);
+    EXPECT_TRUE(app->m_urlMonitor.IsEnabled());
+    frame->OnCommand(Command::DisableUrlMonitor);
+    EXPECT_FALSE(app->m_urlMonitor.IsEnabled());
+    frame->OnCommand(Command::EnableUrlMonitor);
+    EXPECT_TRUE(app->m_urlMonitor.IsEnabled());
+    const std::vector<LogLine> lines = LogLines(frame->m_wndLog);
+    EXPECT_EQ(lines.at(lines.size() - 5), (LogLine{"  URL Monitor Disabled.", LogColor::Green}));
+    EXPECT_EQ(lines.at(lines.size() - 2), (LogLine{"  URL Monitor Enabled.", LogColor::Green}));
+
+    frame->OnCommand(Command::StartClient);
+    ASSERT_EQ(shell.starts.size(), 1u);
+    EXPECT_FALSE(shell.starts[0].hadParameters);
+    {
+        CHandle client(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::ClientEvent));
+        frame->OnCommand(Command::StartClient);
+        EXPECT_EQ(shell.starts.size(), 1u);
+    }
+
+    frame->OnCommand(Command::CopyAll);
+    EXPECT_EQ(QApplication::clipboard()->text(), frame->m_wndLog.toPlainText());
+    frame->OnCommand(Command::ClearWindow);
+    EXPECT_EQ(frame->m_wndLog.toPlainText(), "");
+    // Without anything to resume the Resume command does nothing.
+    if (!app->CanResumeTransfers()) {
+        frame->OnCommand(Command::ResumeTransfers);
+        EXPECT_EQ(frame->m_wndLog.toPlainText(), "");
+        EXPECT_EQ(shell.starts.size(), 1u);
+    }
+}
+
+TEST_F(MainFrameTest, LogCoversTheClientAreaThroughEveryResize) {
+    frame->OnOpen();
+    for (const QSize size : {QSize(450, 300), QSize(800, 600), QSize(200, 120)}) {
+        frame->resize(size);
+        QApplication::processEvents();
+        const int top = frame->menuBar()->geometry().bottom() + 1;
+        EXPECT_EQ(frame->m_wndLog.geometry(), QRect(0, top, frame->width(), frame->height() - top))
+            << size.width() << "x" << size.height();
+        EXPECT_TRUE(frame->m_wndLog.isVisible());
+    }
+}
+
+TEST_F(MainFrameTest, StartUpEndsInTheTrayWithTheFirstEntry) {
+    frame.reset();
+    app.reset();
+    CQtDesktop qtDesktop;
+    CMonitorApp started(qtDesktop, clipboard, shell);
+    ASSERT_TRUE(started.InitInstance(""));
+    CMainFrame* main = qtDesktop.MainFrame();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(main->m_bMinimizedToTray);
+    EXPECT_TRUE(main->IsTimerActive(TimerId::UrlMonitor));
+    EXPECT_TRUE(main->IsTimerActive(TimerId::Scheduler));
+    EXPECT_EQ(LogLines(main->m_wndLog).at(1).text, "  Quorvel PRO Monitor started.");
+    if (!main->IsTrayAvailable()) {
+        // No notification area: minimised, but on the task bar rather than hidden.
+        EXPECT_TRUE(main->isVisible());
+        EXPECT_TRUE(main->isMinimized());
+    }
+    main->EndSession();
+    started.ExitInstance();
+}
+
+} // namespace
