@@ -117,6 +117,9 @@ std::optional<CTime> NextDue(const CSchedule& s) {
     if (s.m_bOnce) {
         return s.m_timeStart;
     }
+    if (s.m_bEndDate && CTime::GetCurrentTime() > s.m_timeEnd) {
+        return std::nullopt; // ended while no run was due
+    }
     const std::optional<CTime> next = s.GetNextRun();
     if (!next || (s.m_bEndDate && *next > s.m_timeEnd)) {
         return std::nullopt;

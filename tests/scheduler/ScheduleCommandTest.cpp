@@ -1,0 +1,154 @@
+// The companion's schedule commands, run as the built program against the private store.
+#include "scheduler/QueueScheduleDB.h"
+#include "scheduler/Schedule.h"
+#include "support/TestEnv.h"
+
+#include "SchedulerTestSupport.h"
+
+namespace {
+
+class ScheduleCommandTest : public PrivateEnvTest {
+protected:
+    ScopedTimeZone zone{"UTC0"}; // inherited by the companion
+    CClientProfile app;
+    CQueueScheduleDB db{&app};
+
+    static std::string Quote(const std::string& s) {
+        std::string out = "'";
+        for (char c : s) {
+            out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        return out + "'";
+    }
+
+    int Ctl(const std::string& args, std::string* out = nullptr) {
+        const char* ctl = std::getenv("QPM_CTL");
+        EXPECT_NE(ctl, nullptr) << "QPM_CTL names the built companion";
+        if (ctl == nullptr) {
+            return -1;
+        }
+        std::string text;
+        const int status = RunCommand(Quote(ctl) + " schedule " + args + " 2>/dev/null", &text);
+        if (out != nullptr) {
+            *out = text;
+        }
+        return status;
+    }
+};
+
+TEST_F(ScheduleCommandTest, AddStoresWhatTheDialogStoresAndRemoveFindsIt) {
+    const std::string path = m_env.WriteFile("my queue.ftq", "q");
+    std::string out;
+    ASSERT_EQ(Ctl("add " + Quote(path) +
+                      " --start '2025-06-01 09:30' --every 3 weeks --end '2025-12-24 18:00'",
+                  &out),
+              0);
+    EXPECT_EQ(out, "1\n");
+    std::string name;
+    auto rec = db.Read(1, name);
+    ASSERT_NE(rec, nullptr);
+    EXPECT_EQ(name, path);
+    EXPECT_EQ(rec->timeStart, Local(2025, 6, 1, 9, 30).GetTime());
+    EXPECT_EQ(rec->timeLastRun, rec->timeStart);
+    EXPECT_EQ(rec->timeEnd, Local(2025, 12, 24, 18, 0).GetTime());
+    EXPECT_EQ(rec->bOnce, 0);
+    EXPECT_EQ(rec->bEndDate, 1);
+    EXPECT_EQ(rec->bDisabled, 0);
+    EXPECT_EQ(rec->nCount, 3);
+    EXPECT_EQ(rec->nUnit, PeriodUnit::Weeks);
+
+    ASSERT_EQ(Ctl("add " + Quote(path) + " --start '2030-01-02 03:04' --once --disabled", &out), 0);
+    EXPECT_EQ(out, "2\n");
+    rec = db.Read(2, name);
+    ASSERT_NE(rec, nullptr);
+    EXPECT_EQ(rec->bOnce, 1);
+    EXPECT_EQ(rec->bDisabled, 1);
+    EXPECT_EQ(rec->bEndDate, 0);
+    EXPECT_GE(rec->timeEnd, rec->timeStart); // the end pickers never show less than the start
+    EXPECT_EQ(rec->timeEnd % 60, 0);
+
+    ASSERT_EQ(Ctl("add " + Quote(path) + " --start '2025-01-31 00:00' --every 32767 months"), 0);
+    EXPECT_EQ(Ctl("remove " + Quote(path), &out), 0);
+    EXPECT_EQ(out, "removed 1\n");
+    EXPECT_EQ(Ctl("remove 3", &out), 0);
+    EXPECT_EQ(Ctl("remove 3"), 1);
+    EXPECT_EQ(Ctl("remove /no/such/queue"), 1);
+    auto ids = db.GetIdList();
+    ASSERT_NE(ids, nullptr);
+    EXPECT_EQ(*ids, std::vector<UINT>{2});
+}
+
+TEST_F(ScheduleCommandTest, BadInputIsRefusedAndNothingIsWritten) {
+    const std::string path = Quote(m_env.WriteFile("q.ftq", "q"));
+    const std::string missing = Quote(m_env.Root() + "/missing.ftq");
+    for (const std::string& args : std::vector<std::string>{
+             "add " + missing + " --start '2025-06-01 09:00' --once",
+             "add " + path + " --start '2025-06-01 09:00' --every 0 days",
+             "add " + path + " --start '2025-06-01 09:00' --every -1 days",
+             "add " + path + " --start '2025-06-01 09:00' --every 32768 days",
+             "add " + path + " --start '2025-06-01 09:00' --every 2147483648 days",
+             "add " + path + " --start '2025-06-01 09:00' --every 1x days",
+             "add " + path + " --start '2025-06-01 09:00' --every 1 fortnights",
+             "add " + path + " --start '2025-06-01 09:00' --every 1 days --end '2025-06-01 08:59'",
+             "add " + path + " --start '2025-02-29 09:00' --once",
+             "add " + path + " --start '2025-13-01 09:00' --once",
+             "add " + path + " --start '2025-06-01 24:00' --once",
+             "add " + path + " --start '2025-06-01 9:00' --once",
+             "add " + path + " --start 'tomorrow' --once",
+             "add " + path + " --start '2040-01-01 00:00' --once",
+             "add " + path + " --start '2025-06-01 09:00'",
+             "add " + path + " --start '2025-06-01 09:00' --once --every 1 days",
+             "add " + path + " --once",
+             std::string("add --start '2025-06-01 09:00' --once"),
+             std::string("frobnicate"),
+         }) {
+        EXPECT_EQ(Ctl(args), 2) << args;
+    }
+    EXPECT_EQ(db.GetIdList(), nullptr);
+}
+
+TEST_F(ScheduleCommandTest, ListShowsEveryEntryWithItsStateAndWhyItIsUnreadable) {
+    const std::string path = m_env.WriteFile("q\"uote\\d.ftq", "q");
+    CSchedule due;
+    due.m_bOnce = 0;
+    due.m_nUnit = PeriodUnit::Days;
+    due.m_timeStart = due.m_timeLastRun = Local(2020, 1, 1, 8, 0);
+    db.Write(1, due.CreateRecord().get(), path.c_str());
+    SetRawEntry("2", path, 1, 32, std::string(31, 'x'));
+    CSchedule off;
+    off.m_bDisabled = 1;
+    db.Write(3, off.CreateRecord().get(), "/gone.ftq");
+
+    std::string out;
+    ASSERT_EQ(Ctl("list", &out), 0);
+    EXPECT_NE(out.find("every 1 days from 2020-01-01 08:00"), std::string::npos) << out;
+    EXPECT_NE(out.find("due now"), std::string::npos) << out;
+    EXPECT_NE(out.find("unreadable: Data holds 31 bytes, not 32"), std::string::npos) << out;
+    EXPECT_NE(out.find("/gone.ftq  [queue file missing]"), std::string::npos) << out;
+    EXPECT_NE(out.find(", disabled"), std::string::npos) << out;
+    EXPECT_NE(out.find("next due none"), std::string::npos) << out;
+
+    ASSERT_EQ(Ctl("list --json", &out), 0);
+    EXPECT_EQ(out.rfind("[\n  {\"id\": 1, ", 0), 0u) << out;
+    EXPECT_NE(out.find("\"queue\": \"" + m_env.Root() + "/q\\\"uote\\\\d.ftq\""), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\"dueNow\": true"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"readable\": false, \"reason\": \"Data holds 31 bytes, not 32\""),
+              std::string::npos)
+        << out;
+    EXPECT_NE(
+        out.find("\"anchor\": {\"epoch\": " + std::to_string(Local(2020, 1, 1, 8, 0).GetTime()) +
+                 ", \"local\": \"2020-01-01T08:00:00+00:00\"}"),
+        std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\"disabled\": true"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"nextDue\": null"), std::string::npos) << out;
+
+    db.Delete(1);
+    db.Delete(2);
+    db.Delete(3);
+    ASSERT_EQ(Ctl("list --json", &out), 0);
+    EXPECT_EQ(out, "[]\n");
+}
+
+} // namespace
