@@ -1,0 +1,132 @@
+// The Monitor as a user runs it without a display: its log on standard output, and an orderly
+// end on SIGTERM, SIGINT and SIGHUP.
+#include "app/MonitorApp.h"
+#include "support/TestEnv.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+class MonitorProcess {
+public:
+    // Starts the built Monitor headless, its standard output into a pipe.
+    bool Start() {
+        const char* program = std::getenv("QPM_MONITOR");
+        if (program == nullptr) {
+            return false;
+        }
+        int out[2];
+        if (pipe2(out, O_CLOEXEC) != 0) {
+            return false;
+        }
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDERR_FILENO);
+            // No display and no chosen platform: the Monitor must pick the headless one.
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            unsetenv("QT_QPA_PLATFORM");
+            execl(program, program, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        m_fd = out[0];
+        return m_pid > 0;
+    }
+
+    ~MonitorProcess() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+
+    // Reads standard output until `text` appeared or the time is up.
+    bool ReadUntil(const std::string& text, int timeoutMs) {
+        for (int waited = 0; m_output.find(text) == std::string::npos; waited += 50) {
+            if (waited > timeoutMs || !ReadSome(50)) {
+                return m_output.find(text) != std::string::npos;
+            }
+        }
+        return true;
+    }
+
+    // Waits for the end; the exit status, or -1 when it did not end in time.
+    int Wait(int timeoutMs) {
+        for (int waited = 0; waited <= timeoutMs; waited += 20) {
+            ReadSome(0);
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                while (ReadSome(100)) {
+                }
+                return status;
+            }
+            SleepMs(20);
+        }
+        return -1;
+    }
+
+    pid_t Pid() const { return m_pid; }
+    const std::string& Output() const { return m_output; }
+
+private:
+    // False at the end of the output.
+    bool ReadSome(int timeoutMs) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (poll(&p, 1, timeoutMs) <= 0) {
+            return true;
+        }
+        char buffer[4096];
+        const ssize_t got = read(m_fd, buffer, sizeof buffer);
+        if (got <= 0) {
+            return false;
+        }
+        m_output.append(buffer, static_cast<size_t>(got));
+        return true;
+    }
+
+    pid_t m_pid = -1;
+    int m_fd = -1;
+    std::string m_output;
+};
+
+class ShellTest : public PrivateEnvTest {};
+
+TEST_F(ShellTest, HeadlessMonitorMirrorsItsLogAndEndsInOrderOnSignals) {
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        MonitorProcess monitor;
+        ASSERT_TRUE(monitor.Start());
+        ASSERT_TRUE(monitor.ReadUntil("  Quorvel PRO Monitor started.\n", 30000))
+            << monitor.Output();
+        EXPECT_TRUE(CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent));
+        ASSERT_EQ(kill(monitor.Pid(), sig), 0);
+        const int status = monitor.Wait(20000);
+        ASSERT_NE(status, -1) << "the Monitor did not end";
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        const std::string& out = monitor.Output();
+        const size_t url = out.find("  URL Monitor Disabled.\n");
+        const size_t scheduler = out.find("  Transfer Scheduler Disabled.\n");
+        ASSERT_NE(url, std::string::npos) << out;
+        ASSERT_NE(scheduler, std::string::npos) << out;
+        EXPECT_LT(url, scheduler);
+        // Each "Disabled" line comes once: the end ran once.
+        EXPECT_EQ(out.find("  URL Monitor Disabled.\n", url + 1), std::string::npos);
+        EXPECT_FALSE(CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent));
+    }
+}
+
+} // namespace
