@@ -3,8 +3,8 @@
 // An object exists exactly while some process holds a handle to it; a holder that dies, even
 // by SIGKILL, leaves nothing behind. Creating reports "already exists" atomically, and probing
 // by open never creates. Objects live per user in $XDG_RUNTIME_DIR/quorvel-objects, or, without
-// that variable, in /tmp/quorvel-objects-<uid>, a folder that must be the user's own and closed
-// to others (anything else is refused rather than trusted).
+// that variable, in ${TMPDIR:-/tmp}/quorvel-objects-<uid>. Either folder must be the user's own
+// and closed to others; anything else is refused rather than trusted.
 #pragma once
 
 #include "platform/Types.h"

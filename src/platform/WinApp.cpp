@@ -97,7 +97,7 @@ BOOL CWinApp::GetProfileBinary(const char* section, const char* entry,
     *pBytes = 0;
     DWORD type = 0;
     std::string data;
-    if (!ReadValue(section, entry, &type, &data)) {
+    if (!ReadValue(section, entry, &type, &data) || type != REG_BINARY) {
         return FALSE;
     }
     auto buffer = std::make_unique<BYTE[]>(data.size() > 0 ? data.size() : 1);

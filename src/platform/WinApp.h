@@ -27,7 +27,8 @@ public:
     // The text, or the default (null gives an empty text) when absent or not text.
     std::string GetProfileString(const char* section, const char* entry,
                                  const char* lpszDefault = nullptr);
-    // TRUE with a new buffer owned by the caller; FALSE and a null buffer when absent.
+    // TRUE with a new buffer owned by the caller; FALSE and a null buffer when absent or not
+    // binary.
     BOOL GetProfileBinary(const char* section, const char* entry, std::unique_ptr<BYTE[]>* ppData,
                           UINT* pBytes);
 

@@ -1,6 +1,7 @@
 #include "platform/Launch.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,6 +14,15 @@ namespace {
 // Only async-signal-safe calls are made between fork and exec.
 [[noreturn]] void RunDetached(const char* file, char* const argv[], int reportFd) {
     setsid();
+    // The caller may have run with a standard stream closed, so the report pipe can sit on
+    // 0-2; move it out of the way before the streams are replaced.
+    if (reportFd <= 2) {
+        const int moved = fcntl(reportFd, F_DUPFD_CLOEXEC, 3);
+        if (moved < 0) {
+            _exit(127);
+        }
+        reportFd = moved;
+    }
     const int devNull = open("/dev/null", O_RDWR);
     if (devNull >= 0) {
         dup2(devNull, 0);
@@ -26,6 +36,17 @@ namespace {
         close_range(3, static_cast<unsigned>(reportFd) - 1, 0);
     }
     close_range(static_cast<unsigned>(reportFd) + 1, ~0U, 0);
+    // Blocked and ignored signals survive exec; the caller's choices (a GUI blocking SIGTERM
+    // for its own handling, say) must not leave the program unable to be stopped.
+    struct sigaction deflt {};
+    deflt.sa_handler = SIG_DFL;
+    sigemptyset(&deflt.sa_mask);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        sigaction(sig, &deflt, nullptr);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     execv(file, argv);
     const int error = errno;
     (void)!write(reportFd, &error, sizeof error);

@@ -5,6 +5,7 @@
 #include "platform/NamedObjects.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -63,6 +64,20 @@ std::string Escape(const std::string& name) {
             out += '%';
             out += kHex[c >> 4];
             out += kHex[c & 15];
+        }
+    }
+    // File names are limited to 255 bytes; a long name keeps a readable start and is told
+    // apart from others by a hash of the whole.
+    constexpr std::size_t kLongest = 200;
+    if (out.size() > kLongest) {
+        std::uint64_t hash = 14695981039346656037ULL;
+        for (const char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        }
+        out.resize(kLongest - 17);
+        out += '~';
+        for (int shift = 60; shift >= 0; shift -= 4) {
+            out += kHex[(hash >> shift) & 15];
         }
     }
     return out;
@@ -157,7 +172,9 @@ std::string NamedObjectFolder(std::string* whyNot) {
         }
         dir = std::string(runtime) + "/quorvel-objects";
     } else {
-        dir = "/tmp/quorvel-objects-" + std::to_string(geteuid());
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string base = (tmp != nullptr && *tmp == '/') ? tmp : "/tmp";
+        dir = base + "/quorvel-objects-" + std::to_string(geteuid());
     }
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
         if (whyNot != nullptr) {
@@ -195,7 +212,16 @@ HANDLE OpenEventA(DWORD, BOOL, const char* lpName) {
         Fail(ERROR_FILE_NOT_FOUND_OBJECT);
         return nullptr;
     }
-    if (!HeldByOthers(fd) || flock(fd, LOCK_SH) != 0) {
+    if (!HeldByOthers(fd)) {
+        // Left by a holder that was killed: nobody holds it, so it does not exist.
+        if (guard.Held()) {
+            unlink(path.c_str());
+        }
+        close(fd);
+        Fail(ERROR_FILE_NOT_FOUND_OBJECT);
+        return nullptr;
+    }
+    if (flock(fd, LOCK_SH) != 0) {
         close(fd);
         Fail(ERROR_FILE_NOT_FOUND_OBJECT);
         return nullptr;

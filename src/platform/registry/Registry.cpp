@@ -209,8 +209,11 @@ LSTATUS CopyValue(const registry::Value& value, DWORD* lpType, BYTE* lpData, DWO
 
 LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName, DWORD*,
                       DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
-    if (hKey == nullptr || lpcchValueName == nullptr) {
+    if (hKey == nullptr) {
         return ERROR_INVALID_HANDLE;
+    }
+    if (lpcchValueName == nullptr) {
+        return ERROR_INVALID_PARAMETER;
     }
     if (!Allowed(hKey, KEY_QUERY_VALUE)) {
         return ERROR_ACCESS_DENIED;

@@ -214,8 +214,8 @@ bool Store::OpenFile(bool created) {
 
 void Store::OpenEmpty(const std::string& why) {
     std::fprintf(stderr,
-                 "quorvel registry: %s: %s; the file is left untouched and this program uses an "
-                 "empty store instead\n",
+                 "quorvel registry: %s: %s; the file is left untouched, this program sees an "
+                 "empty store and cannot save changes\n",
                  m_path.c_str(), why.c_str());
     m_memory = true;
     m_missing = false;
@@ -291,6 +291,11 @@ void Store::ForgetCaches() {
 }
 
 Status Store::Begin(bool write) {
+    // A stand-in for an unusable file must not take writes: they would be reported as saved
+    // and then vanish with the process.
+    if (write && m_memory) {
+        return Status::Unavailable;
+    }
     if (m_txDepth > 0) {
         ++m_txDepth;
         return Status::Ok;
@@ -364,6 +369,10 @@ Status Store::FindChild(KeyId parent, const std::string& fold, KeyId* out) {
     }
     sqlite3_reset(stmt);
     return status;
+}
+
+Status Store::MissingIn(KeyId key) {
+    return key == kRootKey || KeyExists(key) ? Status::NotFound : Status::KeyDeleted;
 }
 
 bool Store::KeyExists(KeyId key) {
@@ -474,6 +483,9 @@ Status Store::DeleteKey(KeyId parent, const std::string& name, bool recursive) {
     }
     KeyId child = 0;
     status = FindChild(parent, Fold(name), &child);
+    if (status == Status::NotFound) {
+        status = MissingIn(parent);
+    }
     if (status == Status::Ok && !recursive) {
         sqlite3_stmt* stmt = Prepare("SELECT 1 FROM keys WHERE parent=?1 LIMIT 1");
         if (stmt == nullptr) {
@@ -530,7 +542,10 @@ Status Store::SubkeyNames(KeyId key, std::vector<std::string>* out) {
                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
     }
     sqlite3_reset(stmt);
-    return FromSqlite(rc);
+    const Status status = FromSqlite(rc);
+    return status == Status::Ok && out->empty() && MissingIn(key) == Status::KeyDeleted
+               ? Status::KeyDeleted
+               : status;
 }
 
 namespace {
@@ -564,7 +579,7 @@ Status Store::GetValue(KeyId key, const std::string& name, Value* out) {
         status = Status::NotFound;
     }
     sqlite3_reset(stmt);
-    return status;
+    return status == Status::NotFound ? MissingIn(key) : status;
 }
 
 Status Store::SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,
@@ -614,7 +629,7 @@ Status Store::DeleteValue(KeyId key, const std::string& name) {
     ForgetCaches();
     status = FromSqlite(rc);
     if (status == Status::Ok && !removed) {
-        status = Status::NotFound;
+        status = MissingIn(key);
     }
     return End(status);
 }
@@ -636,7 +651,10 @@ Status Store::Values(KeyId key, std::vector<Value>* out) {
         out->push_back(std::move(value));
     }
     sqlite3_reset(stmt);
-    return FromSqlite(rc);
+    const Status status = FromSqlite(rc);
+    return status == Status::Ok && out->empty() && MissingIn(key) == Status::KeyDeleted
+               ? Status::KeyDeleted
+               : status;
 }
 
 } // namespace registry

@@ -81,6 +81,8 @@ private:
     Status End(Status status);
     Status FindChild(KeyId parent, const std::string& fold, KeyId* out);
     bool KeyExists(KeyId key);
+    // NotFound for something missing in a live key, KeyDeleted when the key itself is gone.
+    Status MissingIn(KeyId key);
     void ForgetCaches();
 
     Root m_root;

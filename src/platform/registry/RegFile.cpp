@@ -1,0 +1,717 @@
+#include "platform/registry/RegFile.h"
+
+#include "platform/registry/Registry.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace registry {
+
+namespace {
+
+constexpr const char* kHeader5 = "Windows Registry Editor Version 5.00";
+constexpr const char* kHeader4 = "REGEDIT4";
+
+bool Fail(RegFileError* error, int line, const std::string& message) {
+    error->line = line;
+    error->message = message;
+    return false;
+}
+
+void AppendUtf8(std::string* out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        *out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *out += static_cast<char>(0xC0 | (cp >> 6));
+        *out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *out += static_cast<char>(0xE0 | (cp >> 12));
+        *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *out += static_cast<char>(0xF0 | (cp >> 18));
+        *out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16LE (after its byte-order mark) to UTF-8; a broken surrogate pair is refused with the
+// line it is on.
+bool DecodeUtf16(const std::string& bytes, std::string* out, RegFileError* error) {
+    if (bytes.size() % 2 != 0) {
+        return Fail(error, 0, "the file is UTF-16 but has an odd number of bytes");
+    }
+    int line = 1;
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        std::uint32_t unit = static_cast<BYTE>(bytes[i]) | (static_cast<BYTE>(bytes[i + 1]) << 8);
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i + 3 >= bytes.size()) {
+                return Fail(error, line, "broken UTF-16 character");
+            }
+            const std::uint32_t low =
+                static_cast<BYTE>(bytes[i + 2]) | (static_cast<BYTE>(bytes[i + 3]) << 8);
+            if (low < 0xDC00 || low > 0xDFFF) {
+                return Fail(error, line, "broken UTF-16 character");
+            }
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            return Fail(error, line, "broken UTF-16 character");
+        }
+        if (unit == '\n') {
+            ++line;
+        }
+        AppendUtf8(out, unit);
+    }
+    return true;
+}
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsUtf8(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<BYTE>(text[i]);
+        int extra = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + static_cast<std::size_t>(extra) >= text.size()) {
+            return false;
+        }
+        for (int k = 1; k <= extra; ++k) {
+            const auto next = static_cast<BYTE>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        static const std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return true;
+}
+
+std::string EncodeUtf16(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    std::size_t i = 0;
+    const auto put = [&out](std::uint32_t unit) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8);
+    };
+    while (i < utf8.size()) {
+        const auto c = static_cast<BYTE>(utf8[i]);
+        std::uint32_t cp = c;
+        int extra = 0;
+        if (c >= 0xF0) {
+            cp = c & 0x07;
+            extra = 3;
+        } else if (c >= 0xE0) {
+            cp = c & 0x0F;
+            extra = 2;
+        } else if (c >= 0xC0) {
+            cp = c & 0x1F;
+            extra = 1;
+        }
+        for (int k = 1; k <= extra; ++k) {
+            cp = (cp << 6) | (static_cast<BYTE>(utf8[i + k]) & 0x3F);
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            put(0xD800 + (cp >> 10));
+            put(0xDC00 + (cp & 0x3FF));
+        } else {
+            put(cp);
+        }
+    }
+    return out;
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && Fold(text.substr(0, prefix.size())) == Fold(prefix);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// A number of 1 to 8 hex digits, the whole of `text`.
+bool ParseHexNumber(const std::string& text, DWORD* out) {
+    if (text.empty() || text.size() > 8) {
+        return false;
+    }
+    DWORD value = 0;
+    for (const char c : text) {
+        const int digit = HexDigit(c);
+        if (digit < 0) {
+            return false;
+        }
+        value = (value << 4) | static_cast<DWORD>(digit);
+    }
+    *out = value;
+    return true;
+}
+
+// A quoted string starting at text[*pos] == '"', with \\ and \" escapes. Leaves *pos after the
+// closing quote.
+bool ParseQuoted(const std::string& text, std::size_t* pos, std::string* out, std::string* why) {
+    out->clear();
+    std::size_t i = *pos + 1;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '"') {
+            *pos = i + 1;
+            return true;
+        }
+        if (c == '\\') {
+            if (i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) {
+                *out += text[i + 1];
+                i += 2;
+                continue;
+            }
+            *why = "a backslash in a quoted text must be written \\\\ (or \\\" for a quote)";
+            return false;
+        }
+        *out += c;
+        ++i;
+    }
+    *why = "the closing quote is missing";
+    return false;
+}
+
+bool ParseHexBytes(const std::string& text, std::vector<BYTE>* out, std::string* why) {
+    out->clear();
+    std::size_t i = 0;
+    const auto skipSpace = [&] {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
+            ++i;
+        }
+    };
+    skipSpace();
+    if (i == text.size()) {
+        return true;
+    }
+    while (true) {
+        skipSpace();
+        if (i + 2 > text.size() || HexDigit(text[i]) < 0 || HexDigit(text[i + 1]) < 0) {
+            *why = "hex data must be pairs of hex digits separated by commas";
+            return false;
+        }
+        out->push_back(static_cast<BYTE>(HexDigit(text[i]) * 16 + HexDigit(text[i + 1])));
+        i += 2;
+        skipSpace();
+        if (i == text.size()) {
+            return true;
+        }
+        if (text[i] != ',') {
+            *why = "hex data must be pairs of hex digits separated by commas";
+            return false;
+        }
+        ++i;
+        skipSpace();
+        if (i == text.size()) {
+            return true; // a trailing comma, as left before a continuation
+        }
+    }
+}
+
+bool SplitKeyPath(const std::string& rest, std::vector<std::string>* path, std::string* error) {
+    path->clear();
+    std::string trimmed = rest;
+    while (!trimmed.empty() && trimmed.back() == '\\') {
+        trimmed.pop_back();
+    }
+    std::size_t start = 0;
+    while (start <= trimmed.size() && !trimmed.empty()) {
+        const auto slash = trimmed.find('\\', start);
+        const std::string part =
+            trimmed.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (part.empty()) {
+            *error = "the key name has an empty part (two backslashes in a row)";
+            return false;
+        }
+        if (part.size() > kMaxRegNameLength) {
+            *error = "a key name part is longer than " + std::to_string(kMaxRegNameLength) +
+                     " characters";
+            return false;
+        }
+        path->push_back(part);
+        if (slash == std::string::npos) {
+            break;
+        }
+        start = slash + 1;
+    }
+    return true;
+}
+
+// One value line ("name"=data or @=data), continuation already joined.
+bool ParseValue(const std::string& text, RegFileValue* value, std::string* why) {
+    std::size_t pos = 0;
+    if (text[0] == '@') {
+        value->name.clear();
+        pos = 1;
+    } else if (text[0] == '"') {
+        if (!ParseQuoted(text, &pos, &value->name, why)) {
+            return false;
+        }
+        if (value->name.size() > kMaxRegNameLength) {
+            *why = "the value name is longer than " + std::to_string(kMaxRegNameLength) +
+                   " characters";
+            return false;
+        }
+    } else {
+        *why = "expected a [key], a \"name\"=value or @=value line";
+        return false;
+    }
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+        ++pos;
+    }
+    if (pos >= text.size() || text[pos] != '=') {
+        *why = "expected = after the value name";
+        return false;
+    }
+    const std::string data = Trim(text.substr(pos + 1));
+    if (data == "-") {
+        value->remove = true;
+        return true;
+    }
+    if (!data.empty() && data[0] == '"') {
+        std::size_t end = 0;
+        std::string content;
+        if (!ParseQuoted(data, &end, &content, why)) {
+            return false;
+        }
+        if (end != data.size()) {
+            *why = "unexpected text after the closing quote";
+            return false;
+        }
+        value->type = REG_SZ;
+        value->data.assign(content.begin(), content.end());
+        value->data.push_back(0);
+        return true;
+    }
+    if (StartsWithNoCase(data, "dword:")) {
+        DWORD number = 0;
+        if (!ParseHexNumber(data.substr(6), &number)) {
+            *why = "dword: needs 1 to 8 hex digits";
+            return false;
+        }
+        value->type = REG_DWORD;
+        value->data = {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8),
+                       static_cast<BYTE>(number >> 16), static_cast<BYTE>(number >> 24)};
+        return true;
+    }
+    std::string bytes;
+    if (StartsWithNoCase(data, "hex:")) {
+        value->type = REG_BINARY;
+        bytes = data.substr(4);
+    } else if (StartsWithNoCase(data, "hex(")) {
+        const auto close = data.find("):");
+        if (close == std::string::npos ||
+            !ParseHexNumber(data.substr(4, close - 4), &value->type)) {
+            *why = "hex(N): needs a type number of 1 to 8 hex digits";
+            return false;
+        }
+        bytes = data.substr(close + 2);
+    } else {
+        *why = "unknown value data (expected \"text\", dword:, hex:, hex(N): or -)";
+        return false;
+    }
+    return ParseHexBytes(bytes, &value->data, why);
+}
+
+} // namespace
+
+std::string RegFileError::Text() const {
+    return line > 0 ? "line " + std::to_string(line) + ": " + message : message;
+}
+
+std::string RootName(Root root) {
+    return root == Root::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+}
+
+bool ParseKeyName(const std::string& name, Root* root, std::vector<std::string>* path,
+                  std::string* error) {
+    const auto slash = name.find('\\');
+    const std::string head = Fold(name.substr(0, slash));
+    if (head == "HKEY_CURRENT_USER" || head == "HKCU") {
+        *root = Root::CurrentUser;
+    } else if (head == "HKEY_LOCAL_MACHINE" || head == "HKLM") {
+        *root = Root::LocalMachine;
+    } else {
+        *error = "unknown root '" + name.substr(0, slash) +
+                 "' (use HKEY_CURRENT_USER, HKCU, HKEY_LOCAL_MACHINE or HKLM)";
+        return false;
+    }
+    return SplitKeyPath(slash == std::string::npos ? std::string() : name.substr(slash + 1), path,
+                        error);
+}
+
+bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error) {
+    keys->clear();
+    std::string text;
+    if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFF &&
+        static_cast<BYTE>(bytes[1]) == 0xFE) {
+        if (!DecodeUtf16(bytes.substr(2), &text, error)) {
+            return false;
+        }
+    } else if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFE &&
+               static_cast<BYTE>(bytes[1]) == 0xFF) {
+        return Fail(error, 1, "UTF-16 big-endian files are not supported");
+    } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        text = bytes.substr(3);
+    } else {
+        text = bytes;
+    }
+
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const auto end = text.find('\n', start);
+        std::string line =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+
+    const std::string header = lines.empty() ? std::string() : Trim(lines[0]);
+    if (header != kHeader5 && header != kHeader4) {
+        return Fail(error, 1,
+                    std::string("the first line must be \"") + kHeader5 + "\" or \"" + kHeader4 +
+                        "\"");
+    }
+
+    RegFileKey* current = nullptr;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const int lineNumber = static_cast<int>(i) + 1;
+        std::string line = Trim(lines[i]);
+        if (line.empty() || line[0] == ';') {
+            continue;
+        }
+        if (line[0] == '[') {
+            if (line.back() != ']') {
+                return Fail(error, lineNumber, "a key line must end with ]");
+            }
+            RegFileKey key;
+            key.line = lineNumber;
+            std::string name = line.substr(1, line.size() - 2);
+            if (!name.empty() && name[0] == '-') {
+                key.remove = true;
+                name.erase(0, 1);
+            }
+            std::string why;
+            if (!ParseKeyName(name, &key.root, &key.path, &why)) {
+                return Fail(error, lineNumber, why);
+            }
+            if (key.remove && key.path.empty()) {
+                return Fail(error, lineNumber, "a whole root cannot be deleted");
+            }
+            keys->push_back(std::move(key));
+            current = &keys->back();
+            continue;
+        }
+        // A value, perhaps continued over several lines by a trailing backslash (no complete
+        // value line ends in one: texts end in a quote).
+        while (!line.empty() && line.back() == '\\') {
+            line.pop_back();
+            if (++i >= lines.size()) {
+                return Fail(error, lineNumber, "the file ends inside a continued value");
+            }
+            line = Trim(line) + Trim(lines[i]);
+        }
+        if (current == nullptr) {
+            return Fail(error, lineNumber, "a value comes before any [key]");
+        }
+        if (current->remove) {
+            return Fail(error, lineNumber, "a value under a key that is being deleted");
+        }
+        RegFileValue value;
+        value.line = lineNumber;
+        std::string why;
+        if (line.empty()) {
+            return Fail(error, lineNumber, "a continued value with nothing in it");
+        }
+        if (!ParseValue(line, &value, &why)) {
+            return Fail(error, lineNumber, why);
+        }
+        current->values.push_back(std::move(value));
+    }
+    return true;
+}
+
+namespace {
+
+std::string JoinPath(const std::vector<std::string>& path) {
+    std::string joined;
+    for (const auto& part : path) {
+        if (!joined.empty()) {
+            joined += '\\';
+        }
+        joined += part;
+    }
+    return joined;
+}
+
+HKEY RootKey(Root root) {
+    return root == Root::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+std::string Describe(LSTATUS rc) {
+    switch (rc) {
+    case ERROR_ACCESS_DENIED:
+        return "access denied";
+    case ERROR_INVALID_PARAMETER:
+        return "invalid name";
+    case ERROR_KEY_DELETED:
+        return "the key was deleted meanwhile";
+    default:
+        return "the store cannot be written (error " + std::to_string(rc) + ")";
+    }
+}
+
+} // namespace
+
+bool ApplyRegFile(const std::vector<RegFileKey>& keys, RegFileError* error) {
+    bool uses[2] = {false, false};
+    for (const auto& key : keys) {
+        uses[key.root == Root::CurrentUser ? 0 : 1] = true;
+    }
+    std::optional<WriteTransaction> transactions[2];
+    for (int i = 0; i < 2; ++i) {
+        if (!uses[i]) {
+            continue;
+        }
+        const Root root = i == 0 ? Root::CurrentUser : Root::LocalMachine;
+        transactions[i].emplace(Store::For(root));
+        if (transactions[i]->Started() != Status::Ok) {
+            return Fail(error, 0,
+                        "the store " + StorePath(root) + " for " + RootName(root) +
+                            " cannot be written");
+        }
+    }
+    for (const auto& key : keys) {
+        const std::string path = JoinPath(key.path);
+        if (key.remove) {
+            const LSTATUS rc = RegDeleteTreeA(RootKey(key.root), path.c_str());
+            if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+                return Fail(error, key.line, "cannot delete the key: " + Describe(rc));
+            }
+            continue;
+        }
+        CRegKey opened;
+        LSTATUS rc = opened.Create(RootKey(key.root), path.c_str(), KEY_ALL_ACCESS);
+        if (rc != ERROR_SUCCESS) {
+            return Fail(error, key.line, "cannot create the key: " + Describe(rc));
+        }
+        for (const auto& value : key.values) {
+            if (value.remove) {
+                rc = RegDeleteValueA(opened.Get(), value.name.c_str());
+                if (rc == ERROR_FILE_NOT_FOUND) {
+                    rc = ERROR_SUCCESS;
+                }
+            } else {
+                rc = RegSetValueExA(opened.Get(), value.name.c_str(), 0, value.type,
+                                    value.data.data(), static_cast<DWORD>(value.data.size()));
+            }
+            if (rc != ERROR_SUCCESS) {
+                return Fail(error, value.line, "cannot store the value: " + Describe(rc));
+            }
+        }
+    }
+    for (int i = 1; i >= 0; --i) {
+        if (transactions[i] && transactions[i]->Commit() != Status::Ok) {
+            return Fail(error, 0, "the changes could not be saved");
+        }
+    }
+    return true;
+}
+
+namespace {
+
+std::string Quote(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+// A text value the "text" form gives back exactly: one terminating NUL and nothing a line or a
+// decoder would change.
+bool TextForm(const Value& value, std::string* text) {
+    if (value.type != REG_SZ || value.data.empty() || value.data.back() != 0) {
+        return false;
+    }
+    text->assign(value.data.begin(), value.data.end() - 1);
+    return text->find_first_of(std::string("\0\r\n", 3)) == std::string::npos && IsUtf8(*text);
+}
+
+void AppendHex(std::string* out, const std::string& prefix, const std::vector<BYTE>& data) {
+    static const char* const kHex = "0123456789abcdef";
+    std::string line = prefix;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        line += kHex[data[i] >> 4];
+        line += kHex[data[i] & 15];
+        if (i + 1 < data.size()) {
+            line += ',';
+            if (line.size() > 76) {
+                *out += line + "\\\r\n";
+                line = "  ";
+            }
+        }
+    }
+    *out += line + "\r\n";
+}
+
+bool NameWritable(const std::string& name, RegFileFormat format) {
+    if (name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        return false;
+    }
+    return format != RegFileFormat::Utf16 || IsUtf8(name);
+}
+
+Status ExportKey(Store& store, KeyId id, const std::string& fullName, RegFileFormat format,
+                 std::string* out, std::string* error) {
+    if (!NameWritable(fullName, format)) {
+        *error = "the key name '" + fullName + "' cannot be written in this format";
+        return Status::Unavailable;
+    }
+    *out += "[" + fullName + "]\r\n";
+    std::vector<Value> values;
+    Status status = store.Values(id, &values);
+    if (status != Status::Ok) {
+        return status;
+    }
+    for (const auto& value : values) {
+        if (!NameWritable(value.name, format)) {
+            *error = "a value name in '" + fullName + "' cannot be written in this format";
+            return Status::Unavailable;
+        }
+        const std::string name = value.name.empty() ? "@" : Quote(value.name);
+        std::string text;
+        if (TextForm(value, &text)) {
+            *out += name + "=" + Quote(text) + "\r\n";
+        } else if (value.type == REG_DWORD && value.data.size() == 4) {
+            char number[16];
+            std::snprintf(number, sizeof number, "dword:%08x",
+                          static_cast<unsigned>(value.data[0] | (value.data[1] << 8) |
+                                                (value.data[2] << 16) |
+                                                (static_cast<DWORD>(value.data[3]) << 24)));
+            *out += name + "=" + number + "\r\n";
+        } else if (value.type == REG_BINARY) {
+            AppendHex(out, name + "=hex:", value.data);
+        } else {
+            char prefix[24];
+            std::snprintf(prefix, sizeof prefix, "=hex(%x):", static_cast<unsigned>(value.type));
+            AppendHex(out, name + prefix, value.data);
+        }
+    }
+    *out += "\r\n";
+    std::vector<std::string> children;
+    status = store.SubkeyNames(id, &children);
+    if (status != Status::Ok) {
+        return status;
+    }
+    for (const auto& child : children) {
+        KeyId childId = 0;
+        status = store.FindKey(id, {child}, &childId);
+        if (status == Status::NotFound) {
+            continue; // deleted by someone else meanwhile
+        }
+        if (status == Status::Ok) {
+            status = ExportKey(store, childId, fullName + "\\" + child, format, out, error);
+        }
+        if (status != Status::Ok) {
+            return status;
+        }
+    }
+    return Status::Ok;
+}
+
+} // namespace
+
+Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFormat format,
+                     std::string* out, std::string* error) {
+    Store& store = Store::For(root);
+    // Written with the names as stored, whatever case the caller used.
+    std::string fullName = RootName(root);
+    KeyId id = kRootKey;
+    for (const auto& part : path) {
+        std::vector<std::string> children;
+        Status status = store.SubkeyNames(id, &children);
+        if (status != Status::Ok) {
+            return status == Status::KeyDeleted ? Status::NotFound : status;
+        }
+        const std::string fold = Fold(part);
+        const std::string* stored = nullptr;
+        for (const auto& child : children) {
+            if (Fold(child) == fold) {
+                stored = &child;
+                break;
+            }
+        }
+        if (stored == nullptr) {
+            return Status::NotFound;
+        }
+        status = store.FindKey(id, {*stored}, &id);
+        if (status != Status::Ok) {
+            return status;
+        }
+        fullName += "\\" + *stored;
+    }
+    std::string body;
+    const Status status = ExportKey(store, id, fullName, format, &body, error);
+    if (status != Status::Ok) {
+        return status;
+    }
+    const std::string header = format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5;
+    const std::string text = header + "\r\n\r\n" + body;
+    *out = format == RegFileFormat::Utf16 ? EncodeUtf16(text) : text;
+    return Status::Ok;
+}
+
+} // namespace registry

@@ -1,0 +1,66 @@
+// Registry files in the format the Windows registry editor reads and writes, so that a tree can
+// be carried between the store and a text file (and between machines) without loss.
+//
+// Read: "Windows Registry Editor Version 5.00" (UTF-16LE with a byte-order mark, or UTF-8) and
+// "REGEDIT4"; [KEY] and [-KEY]; "name"="text" with \\ and \" escapes; @ for the default value;
+// dword:, hex: and hex(N): with lines continued by a trailing backslash; "name"=-; comments
+// starting with ';'. Roots HKEY_CURRENT_USER / HKCU and HKEY_LOCAL_MACHINE / HKLM.
+// Written: what reading gives back byte for byte. Texts are stored as their UTF-8 bytes and a
+// NUL; hex values as the bytes given.
+#pragma once
+
+#include "platform/Types.h"
+#include "platform/registry/Store.h"
+
+#include <string>
+#include <vector>
+
+namespace registry {
+
+struct RegFileValue {
+    std::string name; // empty for the default value
+    bool remove = false;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    int line = 0;
+};
+
+struct RegFileKey {
+    Root root = Root::CurrentUser;
+    std::vector<std::string> path; // below the root
+    bool remove = false;
+    std::vector<RegFileValue> values;
+    int line = 0;
+};
+
+// Why a file was refused; line 0 when the problem is not on one line.
+struct RegFileError {
+    int line = 0;
+    std::string message;
+    std::string Text() const;
+};
+
+// Decodes and parses a whole file. A malformed file gives false and its first problem.
+bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error);
+
+// Stores what a file says, all or nothing: one write transaction per root, committed only when
+// every change went in.
+bool ApplyRegFile(const std::vector<RegFileKey>& keys, RegFileError* error);
+
+// "HKEY_CURRENT_USER\Software\X", "HKCU\Software\X\" or "HKLM" into a root and a path.
+bool ParseKeyName(const std::string& name, Root* root, std::vector<std::string>* path,
+                  std::string* error);
+std::string RootName(Root root);
+
+enum class RegFileFormat {
+    Utf16,   // version 5.00 in UTF-16LE with a byte-order mark, as the registry editor writes
+    Utf8,    // version 5.00 in UTF-8
+    Regedit4 // REGEDIT4, bytes as stored
+};
+
+// The key, its values and everything below it. NotFound when there is no such key; Unavailable
+// with a reason when a name cannot be written in the chosen format.
+Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFormat format,
+                     std::string* out, std::string* error);
+
+} // namespace registry
