@@ -13,10 +13,11 @@ class ResumeCommandTest : public PrivateEnvTest {
 protected:
     int Ctl(const std::string& args, std::string* out = nullptr) {
         const char* ctl = std::getenv("QPM_CTL");
-        EXPECT_NE(ctl, nullptr);
+        if (ctl == nullptr) {
+            ctl = QPM_CTL_PATH;
+        }
         registry::Store::CloseAll(); // let the companion see a settled file
-        return RunCommand(
-            std::string(ctl != nullptr ? ctl : "false") + " resume " + args + " 2>/dev/null", out);
+        return RunCommand(std::string(ctl) + " resume " + args + " 2>/dev/null", out);
     }
 };
 
