@@ -1,0 +1,212 @@
+// Helpers of the URL monitor benchmarks: a private set of folders, child processes ended by
+// pid, an X server of their own and a clipboard owner.
+#pragma once
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace bench {
+
+inline void SleepMs(int ms) {
+    timespec t{ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&t, nullptr);
+}
+
+inline std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline bool Installed(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// HOME, XDG folders and the registry files in a fresh temporary folder, so that nothing
+// measured here reaches the user's own store. Removed at the end.
+class CPrivateFolders {
+public:
+    CPrivateFolders() {
+        char pattern[] = "/tmp/qpm-bench-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) {
+            std::perror("mkdtemp");
+            std::exit(1);
+        }
+        m_root = pattern;
+        mkdir((m_root + "/config").c_str(), 0700);
+        mkdir((m_root + "/runtime").c_str(), 0700);
+        setenv("HOME", m_root.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (m_root + "/runtime").c_str(), 1);
+        setenv("QUORVEL_REGISTRY_MACHINE", (m_root + "/machine.db").c_str(), 1);
+        unsetenv("QUORVEL_REGISTRY_USER");
+    }
+    ~CPrivateFolders() {
+        const std::string command = "rm -rf '" + m_root + "'";
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "could not remove %s\n", m_root.c_str());
+        }
+    }
+    CPrivateFolders(const CPrivateFolders&) = delete;
+    CPrivateFolders& operator=(const CPrivateFolders&) = delete;
+    const std::string& Root() const { return m_root; }
+
+private:
+    std::string m_root;
+};
+
+// This process's environment with variables replaced ("NAME=value") or removed ("NAME").
+inline std::vector<std::string> Environment(const std::vector<std::string>& changes) {
+    auto nameOf = [](const std::string& s) { return s.substr(0, s.find('=')); };
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        bool changed = false;
+        for (const auto& c : changes) {
+            changed = changed || nameOf(*e) == nameOf(c);
+        }
+        if (!changed) {
+            env.emplace_back(*e);
+        }
+    }
+    for (const auto& c : changes) {
+        if (c.find('=') != std::string::npos) {
+            env.push_back(c);
+        }
+    }
+    return env;
+}
+
+// A child process, ended by its pid when the object goes.
+class CChild {
+public:
+    CChild() = default;
+    CChild(const CChild&) = delete;
+    CChild& operator=(const CChild&) = delete;
+    ~CChild() { End(); }
+
+    // Standard input from `stdinFd` (or /dev/null), output to `outputPath`, `extraFd` as 3.
+    bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+               int stdinFd = -1, const std::string& outputPath = "/dev/null", int extraFd = -1) {
+        std::vector<char*> args;
+        for (const auto& a : argv) {
+            args.push_back(const_cast<char*>(a.c_str()));
+        }
+        args.push_back(nullptr);
+        std::vector<char*> envp;
+        for (const auto& e : env) {
+            envp.push_back(const_cast<char*>(e.c_str()));
+        }
+        envp.push_back(nullptr);
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int in = stdinFd >= 0 ? stdinFd : open("/dev/null", O_RDONLY);
+            const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            if (extraFd >= 0) {
+                dup2(extraFd, 3);
+            }
+            execvpe(args[0], args.data(), envp.data());
+            _exit(127);
+        }
+        return m_pid > 0;
+    }
+    pid_t Pid() const { return m_pid; }
+    bool Running() {
+        if (m_pid <= 0) {
+            return false;
+        }
+        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+            m_pid = -1;
+            return false;
+        }
+        return true;
+    }
+    void End() {
+        if (!Running()) {
+            return;
+        }
+        kill(m_pid, SIGTERM);
+        for (int waited = 0; waited < 5000 && Running(); waited += 20) {
+            SleepMs(20);
+        }
+        if (Running()) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+// Starts Xvfb on a free display number; the display (":N") or empty.
+inline std::string StartXvfb(CChild& xvfb, const std::string& logPath) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        return {};
+    }
+    const bool started =
+        xvfb.Start({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"},
+                   Environment({}), -1, logPath, fds[1]);
+    close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    char c = 0;
+    while (started && poll(&p, 1, 15000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') {
+        number += c;
+    }
+    close(fds[0]);
+    return number.empty() ? std::string() : ":" + number;
+}
+
+// Makes a new xclip own the clipboard with `text`; it notes the requests it serves in `log`.
+inline bool CopyWithXclip(CChild& xclip, const std::string& display, const std::string& text,
+                          const std::string& log) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    const bool started = xclip.Start({"xclip", "-selection", "clipboard", "-verbose"},
+                                     Environment({"DISPLAY=" + display}), fds[0], log);
+    close(fds[0]);
+    std::size_t written = 0;
+    while (started && written < text.size()) {
+        const ssize_t n = write(fds[1], text.data() + written, text.size() - written);
+        if (n <= 0 && errno != EINTR) {
+            break;
+        }
+        written += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    close(fds[1]);
+    return started && written == text.size();
+}
+
+// Five megabytes of text whose first word is an FTP URL, in lines like a copied listing.
+inline std::string FiveMegabyteText() {
+    std::string text = "ftp://host/dir/file.zip\r\n";
+    while (text.size() < 5 * 1024 * 1024) {
+        text += "-rw-r--r--   1 user group  123456 Dec  7 04:00 some file name.txt\r\n";
+    }
+    text.resize(5 * 1024 * 1024);
+    return text;
+}
+
+} // namespace bench
