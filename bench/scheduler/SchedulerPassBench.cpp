@@ -1,0 +1,130 @@
+// One scheduler pass over stores of different sizes, in a private store of its own.
+#include "app/SiblingPrograms.h"
+#include "platform/Launch.h"
+#include "platform/Time.h"
+#include "platform/WinApp.h"
+#include "platform/registry/Store.h"
+#include "scheduler/QueueScheduleDB.h"
+#include "scheduler/Schedule.h"
+#include "scheduler/TransferScheduler.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+// Private HOME and XDG folders, so that the real user's store is never touched.
+class PrivateStore {
+public:
+    PrivateStore() {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/qpm-bench-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        m_root = pattern;
+        std::filesystem::create_directories(m_root + "/config");
+        std::filesystem::create_directories(m_root + "/runtime");
+        setenv("HOME", m_root.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (m_root + "/runtime").c_str(), 1);
+        setenv("QUORVEL_REGISTRY_MACHINE", (m_root + "/machine.db").c_str(), 1);
+        unsetenv("QUORVEL_REGISTRY_USER");
+        registry::Store::CloseAll();
+    }
+    ~PrivateStore() {
+        registry::Store::CloseAll();
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
+    const std::string& Root() const { return m_root; }
+
+private:
+    std::string m_root;
+};
+
+class CProfile : public CWinApp {
+public:
+    CProfile() {
+        SetRegistryKey("Marrowfen");
+        SetProfileName("QUORVEL PRO");
+    }
+};
+
+// The client as the engine sees it; launches go to a program that exits at once.
+class CBenchSiblings : public ISiblingPrograms {
+public:
+    BOOL IsClientRunning() override { return FALSE; }
+    BOOL IsDownloadHelperRunning() override { return FALSE; }
+    void LaunchClient(const char* parameters) override {
+        if (!client.empty()) {
+            SystemShell().Open(client, parameters);
+        }
+        ++launches;
+    }
+    std::string client;
+    long launches = 0;
+};
+
+void WriteEntries(CQueueScheduleDB& db, int first, int count, const std::string& queue,
+                  CTime anchor) {
+    CSchedule s;
+    s.m_bOnce = 0;
+    s.m_nUnit = PeriodUnit::Days;
+    s.m_timeStart = s.m_timeLastRun = anchor;
+    const auto record = s.CreateRecord();
+    for (int id = first; id < first + count; ++id) {
+        db.Write(id, record.get(), queue.c_str());
+    }
+}
+
+void BM_PassNoneDue(benchmark::State& state) {
+    PrivateStore store;
+    CProfile app;
+    CQueueScheduleDB db(&app);
+    const std::string queue = store.Root() + "/queue.ftq";
+    std::ofstream(queue) << "q";
+    WriteEntries(db, 1, static_cast<int>(state.range(0)), queue, CTime::GetCurrentTime());
+    CBenchSiblings siblings;
+    CTransferScheduler scheduler(app, siblings);
+    scheduler.SetEnabled(TRUE);
+    for (auto _ : state) {
+        scheduler.OnTimerTick();
+    }
+    if (siblings.launches != 0) {
+        state.SkipWithError("an entry was due");
+    }
+    state.counters["entries"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_PassNoneDue)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_PassHundredDue(benchmark::State& state) {
+    PrivateStore store;
+    CProfile app;
+    CQueueScheduleDB db(&app);
+    const std::string queue = store.Root() + "/queue.ftq";
+    std::ofstream(queue) << "q";
+    CBenchSiblings siblings;
+    siblings.client = store.Root() + "/client";
+    std::ofstream(siblings.client) << "#!/bin/sh\nexit 0\n";
+    std::filesystem::permissions(siblings.client, std::filesystem::perms::owner_all);
+    CTransferScheduler scheduler(app, siblings);
+    scheduler.SetEnabled(TRUE);
+    const CTime due(CTime::GetCurrentTime().GetTime() - 86400 - 60);
+    for (auto _ : state) {
+        state.PauseTiming();
+        WriteEntries(db, 1, 100, queue, due);
+        state.ResumeTiming();
+        scheduler.OnTimerTick();
+    }
+    state.counters["launches/pass"] = benchmark::Counter(
+        static_cast<double>(siblings.launches) / 100.0, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_PassHundredDue)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
+
+BENCHMARK_MAIN();
