@@ -5,6 +5,8 @@
 #include "scheduler/QueueScheduleDB.h"
 #include "shell/ActivityLog.h"
 
+#include <set>
+
 namespace {
 constexpr const char* kCaption = "Quorvel PRO - Kettrin Downloads/Uploads";
 constexpr const char* kQuestion = "Interrupted transfer(s) detected.\nDo you want to resume them?";
@@ -68,8 +70,12 @@ void CMonitorApp::ResumeTransfers(BOOL bAsk) {
         log.AddTimeStamp();
         log.AddLine("Resuming interrupted transfers.\r\n", LogColor::Green);
     }
+    // Names such as "12" and "12x" both give id 12; one transfer gets one helper.
+    std::set<UINT> resumed;
     for (std::size_t i = list->size(); i-- > 0;) {
-        ResumeTransfer(static_cast<int>((*list)[i]));
+        if (resumed.insert((*list)[i]).second) {
+            ResumeTransfer(static_cast<int>((*list)[i]));
+        }
     }
     CQueueScheduleDB::FreeIdList(std::move(list));
 }

@@ -164,6 +164,16 @@ TEST_F(ResumeFlowTest, UnreadableEntriesAreSkippedAndStayButTheLineIsStillWritte
     app.ExitInstance();
 }
 
+TEST_F(ResumeFlowTest, NamesThatShareAnIdStartItsHelperOnce) {
+    WriteEntry(12, 1);
+    WriteEntry("12x", Entry{});
+    WriteEntry("012", Entry{});
+    CMonitorApp app(desktop, clipboard, shell);
+    ASSERT_TRUE(app.InitInstance(""));
+    EXPECT_EQ(Started(), Names{"/opt/client/KettrinDL.exe fdb://12"});
+    app.ExitInstance();
+}
+
 TEST_F(ResumeFlowTest, AHelperThatCannotStartLeavesItsEntry) {
     WriteEntry(8, 1);
     shell.succeed = false;
