@@ -2,7 +2,7 @@
 // a 5 MB text left unchanged on the clipboard by xclip. Reads the Monitor's user and system
 // time from /proc/<pid>/stat before and after the measuring period (60 s unless given as the
 // second argument). Usage: bench_urlmon_idle [MONITOR [SECONDS]].
-#include "Processes.h"
+#include "BenchSupport.h"
 
 #include "app/MonitorApp.h"
 #include "platform/registry/Registry.h"

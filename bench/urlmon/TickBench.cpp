@@ -2,7 +2,7 @@
 // another program (xclip on an X server of our own) where possible, else by this process on
 // the offscreen platform. "Told" uses the platform's change notices; "ReadEveryTick" is the
 // same tick on a clipboard that does not tell of changes and so is read every time.
-#include "Processes.h"
+#include "BenchSupport.h"
 
 #include "app/MonitorApp.h"
 #include "app/SiblingPrograms.h"

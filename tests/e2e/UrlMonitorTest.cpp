@@ -2,114 +2,18 @@
 #include "app/MonitorApp.h"
 #include "platform/registry/Registry.h"
 #include "support/TestEnv.h"
+#include "urlmon/XSession.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
 #include <memory>
-#include <poll.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-// A child process of this test, ended by its pid when the object goes.
-class CChild {
-public:
-    CChild() = default;
-    CChild(const CChild&) = delete;
-    CChild& operator=(const CChild&) = delete;
-    ~CChild() { End(); }
-
-    // Starts argv[0] (searched in PATH) with the environment, standard input from `stdinFd`
-    // (or /dev/null), output to `outputPath` (or /dev/null) and `extraFd` as descriptor 3.
-    bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-               int stdinFd = -1, const std::string& outputPath = "/dev/null", int extraFd = -1) {
-        std::vector<char*> args;
-        for (const auto& a : argv) {
-            args.push_back(const_cast<char*>(a.c_str()));
-        }
-        args.push_back(nullptr);
-        std::vector<char*> envp;
-        for (const auto& e : env) {
-            envp.push_back(const_cast<char*>(e.c_str()));
-        }
-        envp.push_back(nullptr);
-        m_pid = fork();
-        if (m_pid == 0) {
-            const int in = stdinFd >= 0 ? stdinFd : open("/dev/null", O_RDONLY);
-            const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(out, 2);
-            if (extraFd >= 0) {
-                dup2(extraFd, 3);
-            }
-            execvpe(args[0], args.data(), envp.data());
-            _exit(127);
-        }
-        return m_pid > 0;
-    }
-
-    bool Running() {
-        if (m_pid <= 0) {
-            return false;
-        }
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            return false;
-        }
-        return true;
-    }
-
-    void End() {
-        if (!Running()) {
-            return;
-        }
-        kill(m_pid, SIGTERM);
-        if (!WaitFor([this] { return !Running(); }, 5000)) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-        m_pid = -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-};
-
-bool Installed(const std::string& program) {
-    return RunCommand("command -v " + program + " >/dev/null 2>&1") == 0;
-}
-
-// This process's environment with the given variables replaced ("NAME=value") or, for a bare
-// "NAME", removed.
-std::vector<std::string> Environment(const std::vector<std::string>& changes) {
-    std::vector<std::string> env;
-    auto nameOf = [](const std::string& s) { return s.substr(0, s.find('=')); };
-    for (char** e = environ; *e != nullptr; ++e) {
-        bool changed = false;
-        for (const auto& c : changes) {
-            changed = changed || nameOf(*e) == nameOf(c);
-        }
-        if (!changed) {
-            env.emplace_back(*e);
-        }
-    }
-    for (const auto& c : changes) {
-        if (c.find('=') != std::string::npos) {
-            env.push_back(c);
-        }
-    }
-    return env;
-}
+using xsession::CChild;
+using xsession::Environment;
 
 // $QPM_MONITOR, or the Monitor of the build tree this test belongs to.
 std::string MonitorPath() {
@@ -135,43 +39,23 @@ int CountLines(const std::string& text) {
 class UrlMonitorE2eTest : public PrivateEnvTest {
 protected:
     void SetUp() override {
-        if (!Installed("Xvfb")) {
+        if (!xsession::Installed("Xvfb")) {
             GTEST_SKIP() << "Xvfb is not installed";
         }
-        ASSERT_TRUE(Installed("xclip")) << "xclip is needed to fill the clipboard";
+        ASSERT_TRUE(xsession::Installed("xclip")) << "xclip is needed to fill the clipboard";
         StartXvfb();
     }
 
     void StartXvfb() {
-        int fds[2];
-        ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-        // The server picks a free display number and writes it to descriptor 3 once ready.
-        const bool started = m_xvfb.Start(
-            {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"},
-            Environment({}), -1, m_env.Root() + "/xvfb.log", fds[1]);
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (started && poll(&p, 1, 15000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(fds[0]);
-        ASSERT_FALSE(number.empty()) << ReadFileText(m_env.Root() + "/xvfb.log");
-        m_display = ":" + number;
+        m_display = xsession::StartXvfb(m_xvfb, m_env.Root() + "/xvfb.log");
+        ASSERT_FALSE(m_display.empty()) << ReadFileText(m_env.Root() + "/xvfb.log");
     }
 
     // Puts the text on the clipboard through a new xclip, which serves it until another
     // program takes the clipboard over; its requests are noted in `log`.
     void Copy(const std::string& text, const std::string& log = "/dev/null") {
-        int fds[2];
-        ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
         m_xclips.emplace_back(std::make_unique<CChild>());
-        ASSERT_TRUE(m_xclips.back()->Start({"xclip", "-selection", "clipboard", "-verbose"},
-                                           Environment({"DISPLAY=" + m_display}), fds[0], log));
-        close(fds[0]);
-        ASSERT_EQ(write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-        close(fds[1]);
+        ASSERT_TRUE(xsession::CopyWithXclip(*m_xclips.back(), m_display, text, log));
     }
 
     std::string Starts() const { return ReadFileText(m_env.Root() + "/starts.txt"); }

@@ -1,5 +1,5 @@
-// Helpers of the URL monitor benchmarks: a private set of folders, child processes ended by
-// pid, an X server of their own and a clipboard owner.
+// An X session of a test's or benchmark's own: child processes ended by their pid, Xvfb on a
+// free display number, and xclip as the clipboard's owner.
 #pragma once
 
 #include <cerrno>
@@ -19,7 +19,7 @@
 
 extern char** environ;
 
-namespace bench {
+namespace xsession {
 
 inline void SleepMs(int ms) {
     timespec t{ms / 1000, (ms % 1000) * 1000000L};
@@ -36,39 +36,6 @@ inline std::string ReadFileText(const std::string& path) {
 inline bool Installed(const std::string& program) {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
-
-// HOME, XDG folders and the registry files in a fresh temporary folder, so that nothing
-// measured here reaches the user's own store. Removed at the end.
-class CPrivateFolders {
-public:
-    CPrivateFolders() {
-        char pattern[] = "/tmp/qpm-bench-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        m_root = pattern;
-        mkdir((m_root + "/config").c_str(), 0700);
-        mkdir((m_root + "/runtime").c_str(), 0700);
-        setenv("HOME", m_root.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (m_root + "/runtime").c_str(), 1);
-        setenv("QUORVEL_REGISTRY_MACHINE", (m_root + "/machine.db").c_str(), 1);
-        unsetenv("QUORVEL_REGISTRY_USER");
-    }
-    ~CPrivateFolders() {
-        const std::string command = "rm -rf '" + m_root + "'";
-        if (std::system(command.c_str()) != 0) {
-            std::fprintf(stderr, "could not remove %s\n", m_root.c_str());
-        }
-    }
-    CPrivateFolders(const CPrivateFolders&) = delete;
-    CPrivateFolders& operator=(const CPrivateFolders&) = delete;
-    const std::string& Root() const { return m_root; }
-
-private:
-    std::string m_root;
-};
 
 // This process's environment with variables replaced ("NAME=value") or removed ("NAME").
 inline std::vector<std::string> Environment(const std::vector<std::string>& changes) {
@@ -199,14 +166,4 @@ inline bool CopyWithXclip(CChild& xclip, const std::string& display, const std::
     return started && written == text.size();
 }
 
-// Five megabytes of text whose first word is an FTP URL, in lines like a copied listing.
-inline std::string FiveMegabyteText() {
-    std::string text = "ftp://host/dir/file.zip\r\n";
-    while (text.size() < 5 * 1024 * 1024) {
-        text += "-rw-r--r--   1 user group  123456 Dec  7 04:00 some file name.txt\r\n";
-    }
-    text.resize(5 * 1024 * 1024);
-    return text;
-}
-
-} // namespace bench
+} // namespace xsession
