@@ -1,0 +1,321 @@
+#include "platform/registry/RegFile.h"
+#include "platform/registry/Registry.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+using registry::ParseRegFile;
+using registry::RegFileError;
+using registry::RegFileFormat;
+using registry::RegFileKey;
+using registry::Root;
+
+std::string Utf16(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (const char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+std::vector<BYTE> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+const char* const kSample = "Windows Registry Editor Version 5.00\r\n"
+                            "\r\n"
+                            "; a comment\r\n"
+                            "[HKEY_CURRENT_USER\\Software\\Marrowfen\\QUORVEL PRO\\Prefs\\]\r\n"
+                            "\"Text\"=\"C:\\\\Apps\\\\\\\"q\\\"\"\r\n"
+                            "@=\"default\"\r\n"
+                            "\"Number\"=dword:0000002A\r\n"
+                            "\"Bin\"=hex:01,ff,\\\r\n"
+                            "  00\r\n"
+                            "\"Multi\" = hex(7):41,00,00,00\r\n"
+                            "\"Empty\"=hex:\r\n"
+                            "\"Gone\"=-\r\n"
+                            "\r\n"
+                            "[-HKLM\\Software\\Old]\r\n";
+
+void ExpectSample(const std::vector<RegFileKey>& keys) {
+    ASSERT_EQ(keys.size(), 2u);
+    const auto& prefs = keys[0];
+    EXPECT_EQ(prefs.root, Root::CurrentUser);
+    EXPECT_EQ(prefs.path,
+              (std::vector<std::string>{"Software", "Marrowfen", "QUORVEL PRO", "Prefs"}));
+    EXPECT_FALSE(prefs.remove);
+    EXPECT_EQ(prefs.line, 4);
+    ASSERT_EQ(prefs.values.size(), 7u);
+    EXPECT_EQ(prefs.values[0].name, "Text");
+    EXPECT_EQ(prefs.values[0].type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(prefs.values[0].data, Bytes(std::string("C:\\Apps\\\"q\"\0", 12)));
+    EXPECT_EQ(prefs.values[1].name, "");
+    EXPECT_EQ(prefs.values[2].type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(prefs.values[2].data, Bytes(std::string("\x2a\0\0\0", 4)));
+    EXPECT_EQ(prefs.values[3].type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(prefs.values[3].data, Bytes(std::string("\x01\xff\0", 3)));
+    EXPECT_EQ(prefs.values[4].type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(prefs.values[4].data, Bytes(std::string("A\0\0\0", 4)));
+    EXPECT_TRUE(prefs.values[5].data.empty());
+    EXPECT_TRUE(prefs.values[6].remove);
+    EXPECT_EQ(prefs.values[6].line, 12);
+    EXPECT_EQ(keys[1].root, Root::LocalMachine);
+    EXPECT_TRUE(keys[1].remove);
+    EXPECT_EQ(keys[1].line, 14);
+}
+
+TEST(RegFileParseTest, ReadsEveryFormOfLineInEveryEncoding) {
+    std::vector<RegFileKey> keys;
+    RegFileError error;
+    ASSERT_TRUE(ParseRegFile(kSample, &keys, &error)) << error.Text();
+    ExpectSample(keys);
+
+    ASSERT_TRUE(ParseRegFile(Utf16(kSample), &keys, &error)) << error.Text();
+    ExpectSample(keys);
+
+    ASSERT_TRUE(ParseRegFile("\xEF\xBB\xBF" + std::string(kSample), &keys, &error));
+    ExpectSample(keys);
+
+    std::string four = kSample;
+    four.replace(0, four.find('\r'), "REGEDIT4");
+    ASSERT_TRUE(ParseRegFile(four, &keys, &error)) << error.Text();
+    ExpectSample(keys);
+
+    // Texts outside ASCII arrive as UTF-8 whichever encoding the file used.
+    const std::string utf16Text =
+        std::string("\xFF\xFE", 2) + Utf16("REGEDIT4\n[HKCU\\k]\n\"v\"=\"").substr(2) +
+        std::string("\xE9\x00\x3D\xD8\x00\xDE", 6) + Utf16("\"\n").substr(2);
+    ASSERT_TRUE(ParseRegFile(utf16Text, &keys, &error)) << error.Text();
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].values[0].data, Bytes(std::string("\xC3\xA9\xF0\x9F\x98\x80\0", 7)));
+}
+
+TEST(RegFileParseTest, AMalformedFileIsRefusedWithTheLineOfItsProblem) {
+    struct Case {
+        std::string text;
+        int line;
+    };
+    const std::string head = "REGEDIT4\n[HKCU\\k]\n";
+    const std::vector<Case> cases = {
+        {"", 1},
+        {"Windows Registry Editor Version 4.00\n", 1},
+        {"REGEDIT4\n\"a\"=\"b\"\n", 2},
+        {"REGEDIT4\n\n[HKEY_CLASSES_ROOT\\x]\n", 3},
+        {"REGEDIT4\n[HKCU\\a\\\\b]\n", 2},
+        {"REGEDIT4\n[-HKCU]\n", 2},
+        {"REGEDIT4\n[HKCU\\a\n", 2},
+        {"REGEDIT4\n[" + std::string("HKCU\\") + std::string(256, 'k') + "]\n", 2},
+        {head + "\"a\"=\"unterminated\n", 3},
+        {head + "\"a\"=\"C:\\Apps\"\n", 3},
+        {head + "\"a\"=\"b\" trailing\n", 3},
+        {head + "\"a\"=dword:123456789\n", 3},
+        {head + "\"a\"=dword:\n", 3},
+        {head + "\"a\"=dword:xyz\n", 3},
+        {head + "\"a\"=hex:1,02\n", 3},
+        {head + "\"a\"=hex:01 02\n", 3},
+        {head + "\"a\"=hex(zz):01\n", 3},
+        {head + "\"a\"=something\n", 3},
+        {head + "a=\"b\"\n", 3},
+        {head + "\"a\"\"b\"\n", 3},
+        {head + "\"" + std::string(256, 'n') + "\"=\"b\"\n", 3},
+        {head + "\"ok\"=dword:1\n\"a\"=hex:01,\\", 4},
+        {"REGEDIT4\n[-HKCU\\k]\n\"a\"=\"b\"\n", 3},
+        {std::string("\xFE\xFF\0R", 4), 1},
+    };
+    for (const auto& c : cases) {
+        std::vector<RegFileKey> keys;
+        RegFileError error;
+        EXPECT_FALSE(ParseRegFile(c.text, &keys, &error)) << c.text;
+        EXPECT_EQ(error.line, c.line) << c.text << " -> " << error.Text();
+        EXPECT_FALSE(error.message.empty()) << c.text;
+    }
+    std::vector<RegFileKey> keys;
+    RegFileError error;
+    EXPECT_FALSE(ParseRegFile(Utf16("REGEDIT4\n") + "x", &keys, &error)); // odd byte count
+    EXPECT_FALSE(ParseRegFile(Utf16("REGEDIT4\n\n") + std::string("\x00\xDC", 2), &keys, &error));
+    EXPECT_EQ(error.line, 3);
+}
+
+class RegFileStoreTest : public PrivateEnvTest {
+protected:
+    static void Set(HKEY root, const char* path, const char* name, DWORD type,
+                    const std::string& bytes) {
+        CRegKey key;
+        ASSERT_EQ(key.Create(root, path), ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(key.Get(), name, 0, type,
+                                 reinterpret_cast<const BYTE*>(bytes.data()),
+                                 static_cast<DWORD>(bytes.size())),
+                  ERROR_SUCCESS);
+    }
+    static bool Get(HKEY root, const char* path, const char* name, DWORD* type,
+                    std::string* bytes) {
+        CRegKey key;
+        if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) {
+            return false;
+        }
+        BYTE buffer[4096];
+        DWORD size = sizeof buffer;
+        if (RegQueryValueExA(key.Get(), name, nullptr, type, buffer, &size) != ERROR_SUCCESS) {
+            return false;
+        }
+        bytes->assign(reinterpret_cast<char*>(buffer), size);
+        return true;
+    }
+    static bool Import(const std::string& text, RegFileError* error) {
+        std::vector<RegFileKey> keys;
+        return ParseRegFile(text, &keys, error) && registry::ApplyRegFile(keys, error);
+    }
+    static std::string Export(const char* name, RegFileFormat format) {
+        Root root;
+        std::vector<std::string> path;
+        std::string why;
+        EXPECT_TRUE(registry::ParseKeyName(name, &root, &path, &why)) << why;
+        std::string out;
+        EXPECT_EQ(registry::ExportRegFile(root, path, format, &out, &why), registry::Status::Ok)
+            << why;
+        return out;
+    }
+};
+
+struct Stored {
+    const char* path;
+    const char* name;
+    DWORD type;
+    std::string bytes;
+};
+
+const std::vector<Stored>& Awkward() {
+    static const std::vector<Stored> values = [] {
+        std::string binary;
+        for (int i = 0; i < 300; ++i) {
+            binary += static_cast<char>(i);
+        }
+        return std::vector<Stored>{
+            {"T\\Plain", "text", REG_SZ, std::string("caf\xc3\xa9 \"q\" C:\\x\\\0", 16)},
+            {"T\\Plain", "", REG_SZ, std::string("the default\0", 12)},
+            {"T\\Plain", "no terminator", REG_SZ, "abc"},
+            {"T\\Plain", "two nuls", REG_SZ, std::string("a\0b\0", 4)},
+            {"T\\Plain", "line\\break \"name\"", REG_SZ, std::string("x\r\ny\0", 5)},
+            {"T\\Plain", "latin1", REG_SZ, std::string("\xe9t\xe9\0", 4)},
+            {"T\\Numbers", "dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
+            {"T\\Numbers", "short dword", REG_DWORD, "\x01\x02\x03"},
+            {"T\\Numbers", "qword", REG_QWORD, std::string("\1\0\0\0\0\0\0\x80", 8)},
+            {"T\\Bytes\\Deeper ] [Key]", "binary", REG_BINARY, binary},
+            {"T\\Bytes\\Deeper ] [Key]", "empty", REG_BINARY, ""},
+            {"T\\Bytes\\Deeper ] [Key]", "odd type", 0x12345678, "z"},
+            {"T\\Bytes\\Deeper ] [Key]", "none", REG_NONE, ""},
+        };
+    }();
+    return values;
+}
+
+TEST_F(RegFileStoreTest, ExportReadsBackByteExactInEveryFormat) {
+    for (const auto& v : Awkward()) {
+        Set(HKEY_CURRENT_USER, v.path, v.name, v.type, v.bytes);
+    }
+    CRegKey emptyKey;
+    ASSERT_EQ(emptyKey.Create(HKEY_CURRENT_USER, "T\\Empty Key"), ERROR_SUCCESS);
+    for (const auto format : {RegFileFormat::Utf16, RegFileFormat::Utf8, RegFileFormat::Regedit4}) {
+        const std::string first = Export("HKCU\\t", format);
+        ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "T"), ERROR_SUCCESS);
+        RegFileError error;
+        ASSERT_TRUE(Import(first, &error)) << error.Text() << "\n" << first;
+        for (const auto& v : Awkward()) {
+            DWORD type = 0;
+            std::string bytes;
+            ASSERT_TRUE(Get(HKEY_CURRENT_USER, v.path, v.name, &type, &bytes)) << v.name;
+            EXPECT_EQ(type, v.type) << v.name;
+            EXPECT_EQ(bytes, v.bytes) << v.name;
+        }
+        CRegKey stillThere;
+        EXPECT_EQ(stillThere.Open(HKEY_CURRENT_USER, "T\\Empty Key", KEY_READ), ERROR_SUCCESS);
+        EXPECT_EQ(Export("HKCU\\t", format), first);
+    }
+    // The export names keys as stored, whatever case was asked for.
+    EXPECT_NE(Export("HKCU\\t", RegFileFormat::Utf8).find("[HKEY_CURRENT_USER\\T]\r\n"),
+              std::string::npos);
+    // Texts the editor can show are written as texts, numbers as dwords.
+    const std::string utf8 = Export("HKEY_CURRENT_USER\\T\\Numbers\\", RegFileFormat::Utf8);
+    EXPECT_NE(utf8.find("\"dword\"=dword:12345678\r\n"), std::string::npos) << utf8;
+    EXPECT_NE(Export("HKCU\\T\\Plain", RegFileFormat::Utf8).find("@=\"the default\"\r\n"),
+              std::string::npos);
+}
+
+TEST_F(RegFileStoreTest, NamesAUtf16FileCannotHoldAreRefusedNotMangled) {
+    Set(HKEY_CURRENT_USER, "N\\bad \xff name", "v", REG_SZ, std::string("x\0", 2));
+    Root root;
+    std::vector<std::string> path;
+    std::string why;
+    ASSERT_TRUE(registry::ParseKeyName("HKCU\\N", &root, &path, &why));
+    std::string out;
+    EXPECT_EQ(registry::ExportRegFile(root, path, RegFileFormat::Utf16, &out, &why),
+              registry::Status::Unavailable);
+    EXPECT_FALSE(why.empty());
+    // UTF-8 and REGEDIT4 files carry the bytes as they are.
+    const std::string raw = Export("HKCU\\N", RegFileFormat::Utf8);
+    ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "N"), ERROR_SUCCESS);
+    RegFileError error;
+    ASSERT_TRUE(Import(raw, &error)) << error.Text();
+    DWORD type = 0;
+    std::string bytes;
+    EXPECT_TRUE(Get(HKEY_CURRENT_USER, "N\\bad \xff name", "v", &type, &bytes));
+
+    EXPECT_EQ(registry::ExportRegFile(root, {"missing"}, RegFileFormat::Utf8, &out, &why),
+              registry::Status::NotFound);
+}
+
+TEST_F(RegFileStoreTest, DeletionsApplyAndMissingTargetsAreNoError) {
+    Set(HKEY_CURRENT_USER, "D\\Tree\\Below", "v", REG_SZ, "x");
+    Set(HKEY_CURRENT_USER, "D", "drop", REG_SZ, "x");
+    Set(HKEY_CURRENT_USER, "D", "keep", REG_SZ, "x");
+    RegFileError error;
+    ASSERT_TRUE(Import("REGEDIT4\n[-HKCU\\D\\Tree]\n[-HKCU\\D\\Never]\n[HKCU\\D]\n\"drop\"=-\n"
+                       "\"never\"=-\n",
+                       &error))
+        << error.Text();
+    CRegKey tree;
+    EXPECT_EQ(tree.Open(HKEY_CURRENT_USER, "D\\Tree", KEY_READ), ERROR_FILE_NOT_FOUND);
+    DWORD type = 0;
+    std::string bytes;
+    EXPECT_FALSE(Get(HKEY_CURRENT_USER, "D", "drop", &type, &bytes));
+    EXPECT_TRUE(Get(HKEY_CURRENT_USER, "D", "keep", &type, &bytes));
+}
+
+TEST_F(RegFileStoreTest, AnImportThatCannotFinishLeavesEveryRootAsItWas) {
+    Set(HKEY_CURRENT_USER, "Before", "v", REG_SZ, "old");
+    // The machine file cannot be made: its folder is a plain file.
+    const std::string blocker = m_env.WriteFile("blocker", "");
+    setenv("QUORVEL_REGISTRY_MACHINE", (blocker + "/machine.db").c_str(), 1);
+    registry::Store::CloseAll();
+    testing::internal::CaptureStderr();
+    RegFileError error;
+    EXPECT_FALSE(Import("REGEDIT4\n[HKCU\\Before]\n\"v\"=\"new\"\n[HKCU\\Added]\n"
+                        "[HKLM\\Software]\n\"Path\"=\"/opt\"\n",
+                        &error));
+    testing::internal::GetCapturedStderr();
+    EXPECT_NE(error.Text().find("HKEY_LOCAL_MACHINE"), std::string::npos) << error.Text();
+    DWORD type = 0;
+    std::string bytes;
+    ASSERT_TRUE(Get(HKEY_CURRENT_USER, "Before", "v", &type, &bytes));
+    EXPECT_EQ(bytes, "old");
+    CRegKey added;
+    EXPECT_EQ(added.Open(HKEY_CURRENT_USER, "Added", KEY_READ), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(RegFileKeyNameTest, AcceptsBothSpellingsOfEachRoot) {
+    Root root;
+    std::vector<std::string> path;
+    std::string why;
+    ASSERT_TRUE(registry::ParseKeyName("hkey_local_machine\\A\\B\\", &root, &path, &why));
+    EXPECT_EQ(root, Root::LocalMachine);
+    EXPECT_EQ(path, (std::vector<std::string>{"A", "B"}));
+    ASSERT_TRUE(registry::ParseKeyName("HKCU", &root, &path, &why));
+    EXPECT_EQ(root, Root::CurrentUser);
+    EXPECT_TRUE(path.empty());
+    EXPECT_FALSE(registry::ParseKeyName("HKCR\\x", &root, &path, &why));
+    EXPECT_NE(why.find("HKCR"), std::string::npos);
+    EXPECT_FALSE(registry::ParseKeyName("HKCU\\\\x", &root, &path, &why));
+}
+
+} // namespace
