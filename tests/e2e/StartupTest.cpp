@@ -1,0 +1,202 @@
+// The built Monitor started headless as a user starts it: one instance per user, and the
+// start-at-logon switch.
+#include "app/MonitorApp.h"
+#include "platform/NamedObjects.h"
+#include "platform/WinApp.h"
+#include "platform/registry/Store.h"
+#include "support/TestEnv.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// $QPM_MONITOR, or the Monitor of the build tree this test belongs to.
+std::string MonitorPath() {
+    const char* path = std::getenv("QPM_MONITOR");
+    if (path != nullptr && *path != '\0') {
+        return path;
+    }
+    char self[4096] = {};
+    const ssize_t size = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir(self, size > 0 ? static_cast<std::size_t>(size) : 0);
+    dir = dir.substr(0, dir.rfind('/')); // <build>/tests/e2e
+    return dir + "/../../src/app/quorvel-monitor";
+}
+
+bool MonitorEventExists() {
+    CHandle h(OpenEventA(EVENT_ALL_ACCESS, FALSE, MonitorNames::InstanceEvent));
+    return static_cast<bool>(h);
+}
+
+// One Monitor process of ours. Ended by pid: SIGTERM first, SIGKILL when it does not go.
+class Monitor {
+public:
+    Monitor(const std::string& log, const std::vector<std::string>& args = {}) {
+        const std::string program = MonitorPath();
+        std::vector<std::string> owned = {program};
+        owned.insert(owned.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& arg : owned) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            if (out >= 0) {
+                dup2(out, 1);
+                dup2(out, 2);
+            }
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+    }
+    ~Monitor() { Stop(); }
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+
+    pid_t Pid() const { return m_pid; }
+    bool Running() const { return m_pid > 0 && !m_exited; }
+
+    // True when it ended within `ms`, with its status.
+    bool WaitExit(int ms, int* status = nullptr) {
+        if (m_exited) {
+            if (status != nullptr) {
+                *status = m_status;
+            }
+            return true;
+        }
+        const bool ended = WaitFor([this] { return Reap(); }, ms);
+        if (ended && status != nullptr) {
+            *status = m_status;
+        }
+        return ended;
+    }
+
+    // Non-blocking: true once the process has ended (and been reaped).
+    bool Reap() {
+        if (m_exited || m_pid <= 0) {
+            return true;
+        }
+        int raw = 0;
+        if (waitpid(m_pid, &raw, WNOHANG) == m_pid) {
+            m_exited = true;
+            m_status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        }
+        return m_exited;
+    }
+
+    void Stop() {
+        if (m_pid <= 0 || Reap()) {
+            return;
+        }
+        kill(m_pid, SIGTERM);
+        if (!WaitExit(5000)) {
+            kill(m_pid, SIGKILL);
+            WaitExit(5000);
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+    bool m_exited = false;
+    int m_status = -1;
+};
+
+class StartupTest : public PrivateEnvTest {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(access(MonitorPath().c_str(), X_OK), 0) << MonitorPath();
+        // Headless, whatever the session running the tests has.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    std::string Log() const { return m_env.Root() + "/monitor.log"; }
+
+    static void SetWStart(int value) {
+        CWinApp prefs;
+        prefs.SetRegistryKey(MonitorNames::RegistryKey);
+        prefs.SetProfileName(MonitorNames::ProfileName);
+        ASSERT_TRUE(
+            prefs.WriteProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", value));
+        registry::Store::CloseAll();
+    }
+};
+
+TEST_F(StartupTest, ASecondMonitorEndsAtOnceAndLeavesTheFirstRunning) {
+    Monitor first(Log());
+    ASSERT_TRUE(WaitFor(MonitorEventExists, 20000)) << ReadFileText(Log());
+
+    Monitor second(Log());
+    int status = -1;
+    ASSERT_TRUE(second.WaitExit(20000)) << "the second Monitor kept running";
+    second.WaitExit(0, &status);
+    EXPECT_EQ(status, 0);
+
+    EXPECT_FALSE(first.Reap()) << "the first Monitor ended";
+    EXPECT_TRUE(MonitorEventExists());
+    first.Stop();
+    EXPECT_FALSE(MonitorEventExists());
+}
+
+TEST_F(StartupTest, OfTwentyMonitorsStartedAtOnceExactlyOneStays) {
+    std::vector<std::unique_ptr<Monitor>> monitors;
+    for (int i = 0; i < 20; ++i) {
+        monitors.push_back(std::make_unique<Monitor>(Log()));
+    }
+    const auto running = [&] {
+        int count = 0;
+        for (auto& monitor : monitors) {
+            count += monitor->Reap() ? 0 : 1;
+        }
+        return count;
+    };
+    ASSERT_TRUE(WaitFor([&] { return running() <= 1; }, 120000))
+        << running() << " Monitors still run\n"
+        << ReadFileText(Log());
+    // Give a late loser no chance to hide: the one left must stay.
+    SleepMs(1000);
+    EXPECT_EQ(running(), 1);
+    EXPECT_TRUE(MonitorEventExists());
+    for (auto& monitor : monitors) {
+        int status = -1;
+        if (monitor->WaitExit(0, &status)) {
+            EXPECT_EQ(status, 0) << "pid " << monitor->Pid();
+        }
+    }
+}
+
+TEST_F(StartupTest, StartedAtLogonWithTheSwitchOffItEndsAtOnce) {
+    SetWStart(0);
+    for (const char* arg : {"wstart", "-wstart", "xwstartx"}) {
+        Monitor monitor(Log(), {arg});
+        int status = -1;
+        ASSERT_TRUE(monitor.WaitExit(20000)) << arg;
+        monitor.WaitExit(0, &status);
+        EXPECT_EQ(status, 0) << arg;
+        EXPECT_FALSE(MonitorEventExists()) << arg;
+    }
+    // Only the exact lower-case word counts; without it the switch is not read.
+    Monitor upper(Log(), {"/WSTART"});
+    EXPECT_TRUE(WaitFor(MonitorEventExists, 20000)) << ReadFileText(Log());
+    EXPECT_FALSE(upper.Reap());
+}
+
+TEST_F(StartupTest, StartedAtLogonWithTheSwitchOnOrAbsentItRuns) {
+    {
+        Monitor absent(Log(), {"wstart"});
+        EXPECT_TRUE(WaitFor(MonitorEventExists, 20000)) << ReadFileText(Log());
+        EXPECT_FALSE(absent.Reap());
+    }
+    EXPECT_TRUE(WaitFor([] { return !MonitorEventExists(); }));
+    SetWStart(1);
+    Monitor on(Log(), {"wstart"});
+    EXPECT_TRUE(WaitFor(MonitorEventExists, 20000)) << ReadFileText(Log());
+    EXPECT_FALSE(on.Reap());
+}
+
+} // namespace
