@@ -3,9 +3,9 @@
 #include "platform/Clock.h"
 
 #include <QFontMetrics>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
@@ -19,13 +19,18 @@ QString FromText(const std::string& text) {
     return QString::fromUtf8(text.c_str());
 }
 
-// Etched separator above the buttons.
-QFrame* MakeLine(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
+// Etched separator above the buttons: a dark edge over a light one.
+class CEtchedLine : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(0, 0, width(), 1, palette().color(QPalette::Dark));
+        painter.fillRect(0, 1, width(), 1, palette().color(QPalette::Light));
+    }
+};
 
 } // namespace
 
@@ -64,7 +69,9 @@ CTimedChoiceDlg::CTimedChoiceDlg(QWidget* pParent, const char* lpszCaption, cons
     m_ctrlMessage->setWordWrap(true);
     Place(m_ctrlMessage, 32, 12, 132, 34);
 
-    Place(MakeLine(this), 0, 62, 167, 1);
+    auto* line = new CEtchedLine(this);
+    Place(line, 0, 62, 167, 1);
+    line->resize(line->width(), 2);
 
     m_wndCountdown.setObjectName(QString::number(IDC_COUNTDOWN));
     m_wndCountdown.setAlignment(Qt::AlignHCenter | Qt::AlignTop);

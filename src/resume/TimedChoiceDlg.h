@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <string>
 
-class QFrame;
 class QLabel;
 class QPushButton;
 
