@@ -8,6 +8,7 @@
 #include "shell/SessionEnd.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -54,6 +55,9 @@ bool IsHeadless() {
 
 int main(int argc, char** argv) {
     ChooseQtPlatform();
+    // The log mirror may write into a pipe whose reader has gone; that must not end the
+    // Monitor. Started programs get their signals back to default.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -31,7 +31,7 @@ QFont LogFont() {
 
 } // namespace
 
-CLogCtrl::CLogCtrl(QWidget* parent) : QTextEdit(parent) {}
+CLogCtrl::CLogCtrl(QWidget* parent) : QPlainTextEdit(parent) {}
 
 QColor CLogCtrl::ProfileBackground(CWinApp& app) {
     if (app.GetProfileInt(MonitorNames::ColorsSection, "WinDef", 1) != 0) {
@@ -50,8 +50,7 @@ QColor CLogCtrl::ProfileBackground(CWinApp& app) {
 void CLogCtrl::OnCreate(CWinApp& app) {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setAcceptRichText(false);
-    setLineWrapMode(QTextEdit::NoWrap);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The log has no menu of its own; a right click goes to the main window.
@@ -103,15 +102,33 @@ void CLogCtrl::AddLine(const char* text, COLORREF color) {
     format.setFontWeight(QFont::Normal);
     format.setFontUnderline(false);
 
-    // Inserting at the document's end with an explicit format colours exactly this line; the
-    // caret follows to the end, so a selection the user made is dropped.
+    // Inserting at the document's end with an explicit format colours exactly this line. The
+    // caret ends at the end, so a selection the user made is dropped; a caret already at the end
+    // moves along by itself, which spares the control a cursor update per line.
+    const QTextCursor caret = textCursor();
+    const bool moveCaret = caret.hasSelection() || !caret.atEnd();
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(line, format);
-    setTextCursor(cursor);
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    if (moveCaret) {
+        setTextCursor(cursor);
+    }
+    // Hidden in the tray nobody sees the view; it catches up when shown.
+    if (isVisible()) {
+        ScrollToEnd();
+    }
 
     Mirror(line);
+}
+
+void CLogCtrl::ScrollToEnd() {
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    horizontalScrollBar()->setValue(0);
+}
+
+void CLogCtrl::showEvent(QShowEvent* event) {
+    QPlainTextEdit::showEvent(event);
+    ScrollToEnd();
 }
 
 void CLogCtrl::Mirror(const QString& line) {

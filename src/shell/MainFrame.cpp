@@ -509,5 +509,4 @@ void CMainFrame::BuildTrayMenu() {
 void CMainFrame::ShowTrayMenu() {
     BuildTrayMenu();
     m_pTrayMenu->popup(QCursor::pos());
-    m_pTrayMenu->activateWindow();
 }

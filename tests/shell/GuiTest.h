@@ -9,6 +9,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,11 @@ public:
     using CMainFrame::CMainFrame;
     bool IsTrayAvailable() const override { return trayAvailable; }
     bool trayAvailable = true;
+    // When set, answers the close question instead of the message box.
+    std::function<int()> askClose;
+
+protected:
+    int AskClose() override { return askClose ? askClose() : CMainFrame::AskClose(); }
 };
 
 class GuiTest : public PrivateEnvTest {

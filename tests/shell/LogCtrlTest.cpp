@@ -145,7 +145,7 @@ TEST_F(LogCtrlTest, TimeStampIsANavyLineOfTheCurrentLocalTime) {
 TEST_F(LogCtrlTest, LookNoWrapEightPointsAndSelectionVisibleWithoutFocus) {
     log.OnCreate(profile);
     EXPECT_TRUE(log.isReadOnly());
-    EXPECT_EQ(log.lineWrapMode(), QTextEdit::NoWrap);
+    EXPECT_EQ(log.lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_EQ(log.document()->defaultFont().pointSize(), 8);
     const QPalette pal = log.palette();
     EXPECT_EQ(pal.color(QPalette::Inactive, QPalette::Highlight),
@@ -160,7 +160,7 @@ TEST_F(LogCtrlTest, LookNoWrapEightPointsAndSelectionVisibleWithoutFocus) {
 }
 
 TEST_F(LogCtrlTest, BackgroundComesFromTheProfileOnceAtCreation) {
-    const QColor system = QTextEdit().palette().color(QPalette::Base);
+    const QColor system = QPlainTextEdit().palette().color(QPalette::Base);
     // "WinDef" absent: the system colour.
     EXPECT_FALSE(CLogCtrl::ProfileBackground(profile).isValid());
     log.OnCreate(profile);

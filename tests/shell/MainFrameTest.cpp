@@ -197,6 +197,23 @@ TEST_F(MainFrameTest, EndSessionClosesInOrderWithoutAsking) {
     EXPECT_FALSE(frame->IsTimerActive(TimerId::UrlMonitor));
 }
 
+TEST_F(MainFrameTest, AnEndWhileTheQuestionIsOpenRunsOnceAndIgnoresTheAnswer) {
+    int asked = 0;
+    frame->askClose = [&] {
+        ++asked;
+        // A second close request while the question is open asks nothing more.
+        frame->OnCommand(Command::Exit);
+        frame->EndSession();
+        return IDOK;
+    };
+    frame->OnCommand(Command::Exit);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(frame->IsDestroyed());
+    const Strings texts = LogTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "  URL Monitor Disabled."), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "  Transfer Scheduler Disabled."), 1);
+}
+
 TEST_F(MainFrameTest, CommandsReachTheLogTheMonitorAndTheClient) {
     frame->OnCommand(Command::ToggleUrlMonitor);
     EXPECT_FALSE(app->m_urlMonitor.IsEnabled());

@@ -1,0 +1,107 @@
+// Resident memory: the idle headless Monitor right after start, and a main window holding
+// 100,000 log lines.
+#include "BenchEnv.h"
+#include "app/MonitorApp.h"
+#include "shell/MainFrame.h"
+#include "support/Fakes.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Starts the Monitor headless and waits for its first log line on standard output.
+pid_t StartMonitor(int* outFd) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDERR_FILENO);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("QT_QPA_PLATFORM");
+        execl(QPM_MONITOR_PATH, QPM_MONITOR_PATH, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    *outFd = out[0];
+    std::string text;
+    char buffer[1024];
+    while (text.find("Monitor started.") == std::string::npos) {
+        pollfd p{out[0], POLLIN, 0};
+        if (poll(&p, 1, 30000) <= 0) {
+            break;
+        }
+        const ssize_t got = read(out[0], buffer, sizeof buffer);
+        if (got <= 0) {
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    return pid;
+}
+
+void BM_IdleMonitorResident(benchmark::State& state) {
+    UsePrivateFolders();
+    for (auto _ : state) {
+        int fd = -1;
+        const pid_t pid = StartMonitor(&fd);
+        if (pid <= 0) {
+            state.SkipWithError("cannot start the Monitor");
+            return;
+        }
+        // Let start-up settle into the idle loop.
+        usleep(1500 * 1000);
+        const double rss = ResidentMB(pid);
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        close(fd);
+        state.counters["rss_MB"] = rss;
+        state.counters["exit_status"] = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+}
+
+void BM_MainFrameWith100kLines(benchmark::State& state) {
+    UsePrivateFolders();
+    EnsureBenchApplication();
+    for (auto _ : state) {
+        CFakeDesktop desktop;
+        CFakeClipboard clipboard;
+        CFakeShell shell;
+        CMonitorApp app(desktop, clipboard, shell);
+        app.SetRegistryKey(MonitorNames::RegistryKey);
+        app.SetProfileName(MonitorNames::ProfileName);
+        CMainFrame frame(app, CRect{0, 0, 450, 300});
+        frame.OnHide();
+        QApplication::processEvents();
+        const double before = ResidentMB(getpid());
+        for (int i = 0; i < 100000; ++i) {
+            const std::string text =
+                "URL: ftp://user@example.com/pub/releases/file-" + std::to_string(i) + ".zip";
+            frame.m_wndLog.AddLine(text.c_str(), 0x8000);
+        }
+        QApplication::processEvents();
+        const double after = ResidentMB(getpid());
+        state.counters["rss_before_MB"] = before;
+        state.counters["rss_after_MB"] = after;
+        state.counters["growth_MB"] = after - before;
+    }
+}
+
+BENCHMARK(BM_IdleMonitorResident)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_MainFrameWith100kLines)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
