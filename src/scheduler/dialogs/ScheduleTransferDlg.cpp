@@ -3,6 +3,7 @@
 #include "scheduler/Schedule.h"
 #include "scheduler/dialogs/DialogUnits.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -104,7 +105,11 @@ namespace {
 void Place(QWidget* control, const CDialogUnits& units, int x, int y, int width, int height) {
     QRect rect = units.Rect(x, y, width, height);
     const QSize hint = control->sizeHint();
-    rect.setWidth(qMax(rect.width(), hint.width()));
+    // Only text must never be cut; edits and pickers keep their width.
+    if (qobject_cast<QAbstractButton*>(control) != nullptr ||
+        qobject_cast<QLabel*>(control) != nullptr) {
+        rect.setWidth(qMax(rect.width(), hint.width()));
+    }
     rect.setHeight(qMax(rect.height(), hint.height()));
     control->setGeometry(rect);
 }
