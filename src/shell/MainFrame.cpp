@@ -126,7 +126,11 @@ void CMainFrame::CreateTrayMenu() {
     m_trayItems[Command::Open]->setFont(bold);
     // Whoever shows the menu (this program or the desktop's notification area), it shows the
     // items of the moment.
-    connect(m_pTrayMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshTrayMenu);
+    connect(m_pTrayMenu, &QMenu::aboutToShow, this, [this] {
+        if (!m_bTrayMenuJustBuilt) {
+            RefreshTrayMenu();
+        }
+    });
 }
 
 QAction* CMainFrame::MenuItem(UINT id) const {
@@ -192,9 +196,11 @@ void CMainFrame::OnTimer(UINT id) {
     if (id == TimerId::UrlMonitor) {
         m_app.m_urlMonitor.OnTimerTick();
         // A menu handed to the desktop's notification area may be shown without asking us
-        // first; keep it in step with the state.
+        // first; keep it in step with the state. Whether transfers can be resumed is only
+        // asked when a menu opens: asking also cleans up the helpers' entries, which must not
+        // happen twice a second.
         if (m_bTrayIconAdded && !m_pTrayMenu->isVisible()) {
-            RefreshTrayMenu();
+            RefreshTrayMenu(m_bTrayCanResume);
         }
     } else if (id == TimerId::Scheduler) {
         m_app.m_scheduler.OnTimerTick();
@@ -475,19 +481,27 @@ int TrayMenuState(BOOL clientRunning, BOOL canResume, BOOL urlMonitorOn, BOOL st
 } // namespace
 
 void CMainFrame::RefreshTrayMenu() {
-    const int state = TrayMenuState(m_app.IsClientRunning(), m_app.CanResumeTransfers(),
+    RefreshTrayMenu(m_app.CanResumeTransfers());
+}
+
+void CMainFrame::RefreshTrayMenu(BOOL canResume) {
+    const int state = TrayMenuState(m_app.IsClientRunning(), canResume,
                                     m_app.m_urlMonitor.IsEnabled(), StartAtLogon());
     if (state != m_nTrayMenuState) {
-        BuildTrayMenu();
+        FillTrayMenu(canResume);
     }
 }
 
 void CMainFrame::BuildTrayMenu() {
+    FillTrayMenu(m_app.CanResumeTransfers());
+}
+
+void CMainFrame::FillTrayMenu(BOOL canResume) {
     const BOOL clientRunning = m_app.IsClientRunning();
-    const BOOL canResume = m_app.CanResumeTransfers();
     const BOOL urlMonitorOn = m_app.m_urlMonitor.IsEnabled();
     const BOOL startAtLogon = StartAtLogon();
     m_nTrayMenuState = TrayMenuState(clientRunning, canResume, urlMonitorOn, startAtLogon);
+    m_bTrayCanResume = canResume;
 
     m_pTrayMenu->clear();
     auto add = [this](UINT id) { m_pTrayMenu->addAction(m_trayItems[id]); };
@@ -508,5 +522,7 @@ void CMainFrame::BuildTrayMenu() {
 
 void CMainFrame::ShowTrayMenu() {
     BuildTrayMenu();
+    m_bTrayMenuJustBuilt = true;
     m_pTrayMenu->popup(QCursor::pos());
+    m_bTrayMenuJustBuilt = false;
 }

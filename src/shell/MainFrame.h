@@ -102,6 +102,9 @@ private:
     void CreateTrayMenu();
     QAction* AddItem(QMenu* menu, const char* text, UINT id);
     void OnToggleStartAtLogon();
+    // RefreshTrayMenu with a known answer to whether transfers can be resumed.
+    void RefreshTrayMenu(BOOL canResume);
+    void FillTrayMenu(BOOL canResume);
     void OnQueueTransfers();
     BOOL StartAtLogon();
 
@@ -114,6 +117,8 @@ private:
     QSystemTrayIcon* m_pTrayIcon = nullptr;
     std::string m_strClock;
     int m_nTrayMenuState = -1;
+    BOOL m_bTrayCanResume = FALSE;
+    bool m_bTrayMenuJustBuilt = false;
     bool m_bDestroyed = false;
     bool m_bClosing = false;
     // Set while the window is minimised or restored by this code, so that the state change
