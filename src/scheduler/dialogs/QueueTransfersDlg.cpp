@@ -50,9 +50,8 @@ CQueueTransfersDlg::CQueueTransfersDlg(QWidget* pParent) : QDialog(pParent) {
     m_listQueues->setGeometry(units.Rect(4, 18, 228, 114));
 
     auto* label = new QLabel(QStringLiteral("Scheduled Queue Transfers:"), this);
-    label->setGeometry(units.Rect(4, 6, 154, 8).adjusted(0, 0, 0, label->sizeHint().height()));
-    label->adjustSize();
-    label->move(units.X(4), units.Y(6));
+    label->setGeometry(units.Rect(4, 6, 154, 8)
+                           .united(QRect(units.X(4), units.Y(6), 1, label->sizeHint().height())));
 
     m_btnRemove = new QPushButton(QStringLiteral("Remove"), this);
     m_btnRemove->setObjectName(QString::number(IDC_REMOVE));

@@ -248,10 +248,10 @@ CScheduleTransferDlg::~CScheduleTransferDlg() = default;
 QDateTime CScheduleTransferDlg::ToPickerValue(const CTime& time) {
     std::tm tm{};
     if (!time.GetLocalTm(&tm)) {
-        return QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::LocalTime);
+        return QDateTime(QDate(1970, 1, 1), QTime(0, 0));
     }
     return QDateTime(QDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday),
-                     QTime(tm.tm_hour, tm.tm_min, qMin(tm.tm_sec, 59)), Qt::LocalTime);
+                     QTime(tm.tm_hour, tm.tm_min, qMin(tm.tm_sec, 59)));
 }
 
 CTime CScheduleTransferDlg::FromPickerValue(const QDateTime& value) {
