@@ -37,19 +37,14 @@ bool CWinApp::ReadValue(const char* section, const char* entry, DWORD* type, std
     if (root.empty() || section == nullptr) {
         return false;
     }
-    CRegKey key;
-    if (key.Open(HKEY_CURRENT_USER, (root + "\\" + section).c_str(), KEY_READ) != ERROR_SUCCESS) {
-        return false;
-    }
-    DWORD size = 0;
-    if (RegQueryValueExA(key.Get(), entry, nullptr, type, nullptr, &size) != ERROR_SUCCESS) {
-        return false;
-    }
-    // The value may change between the two calls; read until the buffer is large enough.
+    const std::string path = root + "\\" + section;
+    // Most values fit a small buffer, so one query usually does; a larger one is read again
+    // with the size reported (it may change in between: read until the buffer is large enough).
+    DWORD size = 256;
     for (int attempt = 0; attempt < 8; ++attempt) {
         data->resize(size);
         DWORD got = size;
-        const LSTATUS rc = RegQueryValueExA(key.Get(), entry, nullptr, type,
+        const LSTATUS rc = RegQueryValueAtA(HKEY_CURRENT_USER, path.c_str(), entry, type,
                                             reinterpret_cast<BYTE*>(data->data()), &got);
         if (rc == ERROR_SUCCESS) {
             data->resize(got);

@@ -323,6 +323,57 @@ TEST_F(RegistryTest, WritesAreDurableAndSeenByOtherProcesses) {
     EXPECT_EQ(bytes, "c");
 }
 
+TEST_F(RegistryTest, WhatThisProcessReadBeforeNeverHidesAnotherProcessesChange) {
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "Seen\\Sub"), ERROR_SUCCESS);
+    ASSERT_EQ(SetBytes(key.Get(), "v", REG_SZ, "start"), ERROR_SUCCESS);
+    Signal changed;
+    Signal next;
+    constexpr int kRounds = 40;
+    const pid_t child = ForkChild([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            if (!next.Wait()) {
+                return 1;
+            }
+            CRegKey sub;
+            if (sub.Open(HKEY_CURRENT_USER, "Seen\\Sub", KEY_ALL_ACCESS) != ERROR_SUCCESS ||
+                SetBytes(sub.Get(), "v", REG_SZ, std::to_string(i)) != ERROR_SUCCESS) {
+                return 2;
+            }
+            changed.Send();
+        }
+        next.Wait();
+        return RegDeleteTreeA(HKEY_CURRENT_USER, "Seen") == ERROR_SUCCESS ? 0 : 3;
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        // Read through both paths a reader takes, so that both have something to remember.
+        DWORD type = 0;
+        std::string bytes;
+        ASSERT_EQ(GetBytes(key.Get(), "v", &type, &bytes), ERROR_SUCCESS);
+        BYTE buffer[32];
+        DWORD size = sizeof buffer;
+        ASSERT_EQ(RegQueryValueAtA(HKEY_CURRENT_USER, "Seen\\Sub", "v", nullptr, buffer, &size),
+                  ERROR_SUCCESS);
+        next.Send();
+        ASSERT_TRUE(changed.Wait());
+        ASSERT_EQ(GetBytes(key.Get(), "v", &type, &bytes), ERROR_SUCCESS);
+        EXPECT_EQ(bytes, std::to_string(i));
+        size = sizeof buffer;
+        ASSERT_EQ(RegQueryValueAtA(HKEY_CURRENT_USER, "Seen\\Sub", "v", nullptr, buffer, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), std::to_string(i));
+    }
+    next.Send();
+    EXPECT_EQ(WaitChild(child), 0);
+    BYTE buffer[32];
+    DWORD size = sizeof buffer;
+    EXPECT_EQ(RegQueryValueAtA(HKEY_CURRENT_USER, "Seen\\Sub", "v", nullptr, buffer, &size),
+              ERROR_FILE_NOT_FOUND);
+    DWORD type = 0;
+    std::string bytes;
+    EXPECT_EQ(GetBytes(key.Get(), "v", &type, &bytes), ERROR_KEY_DELETED);
+}
+
 TEST_F(RegistryTest, FilesAreCreatedPrivate) {
     ::umask(0);
     CRegKey key;

@@ -254,6 +254,24 @@ LSTATUS RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpTy
     return CopyValue(value, lpType, lpData, lpcbData);
 }
 
+LSTATUS RegQueryValueAtA(HKEY hKey, const char* lpSubKey, const char* lpValueName, DWORD* lpType,
+                         BYTE* lpData, DWORD* lpcbData) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    std::vector<std::string> parts;
+    if (!SplitPath(lpSubKey, &parts)) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    registry::Value value;
+    const Status status =
+        Store::For(hKey->root).GetValueAt(hKey->id, parts, ValueName(lpValueName), &value);
+    if (status != Status::Ok) {
+        return ToError(status);
+    }
+    return CopyValue(value, lpType, lpData, lpcbData);
+}
+
 LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                        DWORD cbData) {
     if (hKey == nullptr) {

@@ -72,6 +72,10 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchV
 // past the buffer.
 LSTATUS RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType,
                          BYTE* lpData, DWORD* lpcbData);
+// Opens `lpSubKey` below the key, queries the value and closes again, in one step (the
+// profile's reads, which happen often). Results as for RegOpenKeyExA and RegQueryValueExA.
+LSTATUS RegQueryValueAtA(HKEY hKey, const char* lpSubKey, const char* lpValueName, DWORD* lpType,
+                         BYTE* lpData, DWORD* lpcbData);
 LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
                        const BYTE* lpData, DWORD cbData);
 LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -267,8 +268,25 @@ sqlite3_stmt* Store::Prepare(const char* sql) {
     return stmt;
 }
 
+int Store::Step(const char* sql) {
+    sqlite3_stmt* stmt = Prepare(sql);
+    if (stmt == nullptr) {
+        return sqlite3_errcode(m_db);
+    }
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    return rc;
+}
+
 std::uint64_t Store::Generation() {
     if (m_db == nullptr) {
+        return m_ownWrites;
+    }
+    // Asking SQLite costs a read transaction, two file-lock calls; the common answer, "nothing
+    // changed", is read for free from the WAL index header every writer updates on commit.
+    WalHeader header;
+    const bool haveHeader = ReadWalHeader(&header);
+    if (haveHeader && m_walHeaderValid && header == m_walHeader) {
         return m_ownWrites;
     }
     sqlite3_stmt* stmt = Prepare("PRAGMA data_version");
@@ -278,16 +296,83 @@ std::uint64_t Store::Generation() {
             m_dataVersion = version;
             ++m_ownWrites;
         }
+        // The header was taken before the question, so an equal header later means nothing
+        // was committed since the answer.
+        m_walHeader = header;
+        m_walHeaderValid = haveHeader;
+    } else {
+        m_walHeaderValid = false;
     }
     if (stmt != nullptr) {
         sqlite3_reset(stmt);
     }
+    if (!haveHeader) {
+        MapWalIndex();
+    }
     return m_ownWrites;
+}
+
+bool Store::WalHeader::operator==(const WalHeader& other) const {
+    return std::memcmp(bytes, other.bytes, sizeof bytes) == 0;
+}
+
+void Store::MapWalIndex() {
+    if (m_walTried || m_memory || m_db == nullptr) {
+        return;
+    }
+    m_walTried = true;
+    sqlite3_stmt* stmt = nullptr;
+    bool wal = false;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        const auto* mode = sqlite3_column_text(stmt, 0);
+        wal = mode != nullptr && std::strcmp(reinterpret_cast<const char*>(mode), "wal") == 0;
+    }
+    sqlite3_finalize(stmt);
+    if (!wal) {
+        return;
+    }
+    // SQLite's own mapping of the index, asked for through the file's documented methods.
+    // (Opening the index file ourselves is no option: closing that descriptor would drop
+    // every POSIX lock this process holds on it, SQLite's included.)
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr || file->pMethods->iVersion < 2 ||
+        file->pMethods->xShmMap == nullptr) {
+        return;
+    }
+    constexpr int kIndexPage = 32768;
+    volatile void* region = nullptr;
+    if (file->pMethods->xShmMap(file, 0, kIndexPage, 0, &region) == SQLITE_OK &&
+        region != nullptr) {
+        m_walIndex = const_cast<const void*>(region);
+    }
+}
+
+bool Store::ReadWalHeader(WalHeader* out) const {
+    if (m_walIndex == nullptr) {
+        return false;
+    }
+    // The first of the header's two copies, which writers update last.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    std::memcpy(out->bytes, m_walIndex, sizeof out->bytes);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return true;
 }
 
 void Store::ForgetCaches() {
     ++m_ownWrites;
-    m_pathCache.clear();
+    m_childCache.clear();
+    m_valueCache.clear();
+}
+
+void Store::Refresh() {
+    const std::uint64_t generation = Generation();
+    if (generation != m_cacheGeneration) {
+        m_childCache.clear();
+        m_valueCache.clear();
+        m_cacheGeneration = generation;
+    }
 }
 
 Status Store::Begin(bool write) {
@@ -300,9 +385,8 @@ Status Store::Begin(bool write) {
         ++m_txDepth;
         return Status::Ok;
     }
-    const int rc =
-        sqlite3_exec(m_db, write ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
+    const int rc = Step(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    if (rc != SQLITE_DONE) {
         return FromSqlite(rc);
     }
     m_txDepth = 1;
@@ -325,8 +409,8 @@ Status Store::End(Status status) {
         ForgetCaches();
         return status == Status::Ok ? Status::Unavailable : status;
     }
-    const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
+    const int rc = Step("COMMIT");
+    if (rc != SQLITE_DONE) {
         Exec("ROLLBACK");
         ForgetCaches();
         return FromSqlite(rc);
@@ -394,34 +478,49 @@ Status Store::FindKey(KeyId parent, const std::vector<std::string>& path, KeyId*
     if (!EnsureOpen(false)) {
         return Status::NotFound;
     }
-    std::string cacheKey = std::to_string(parent);
-    for (const auto& part : path) {
-        cacheKey += '\\';
-        cacheKey += Fold(part);
-    }
-    const std::uint64_t generation = Generation();
-    if (generation != m_pathCacheGeneration) {
-        m_pathCache.clear();
-        m_pathCacheGeneration = generation;
-    }
-    if (auto it = m_pathCache.find(cacheKey); it != m_pathCache.end()) {
-        *out = it->second;
-        return it->second != 0 ? Status::Ok : Status::NotFound;
-    }
-    Status status = Begin(false);
-    if (status != Status::Ok) {
-        return status;
-    }
+    Refresh();
+    return Resolve(parent, path, out);
+}
+
+Status Store::Resolve(KeyId parent, const std::vector<std::string>& path, KeyId* out) {
+    // Each step is remembered (a missing one as 0) until the store changes, so that the many
+    // reads below one section cost no query for their path.
+    bool began = false;
+    int misses = 0;
+    Status status = Status::Ok;
     KeyId current = parent;
+    std::string cacheKey;
     for (const auto& part : path) {
-        status = FindChild(current, Fold(part), &current);
+        cacheKey.assign(reinterpret_cast<const char*>(&current), sizeof current);
+        cacheKey += Fold(part);
+        if (auto it = m_childCache.find(cacheKey); it != m_childCache.end()) {
+            current = it->second;
+            if (current == 0) {
+                status = Status::NotFound;
+                break;
+            }
+            continue;
+        }
+        // A single step needs no transaction of its own; several are read in one.
+        if (!began && ++misses > 1) {
+            status = Begin(false);
+            if (status != Status::Ok) {
+                return status;
+            }
+            began = true;
+        }
+        KeyId child = 0;
+        status = FindChild(current, cacheKey.substr(sizeof current), &child);
+        if (status == Status::Ok || status == Status::NotFound) {
+            m_childCache.emplace(cacheKey, status == Status::Ok ? child : 0);
+        }
         if (status != Status::Ok) {
             break;
         }
+        current = child;
     }
-    status = End(status);
-    if (status == Status::Ok || status == Status::NotFound) {
-        m_pathCache.emplace(std::move(cacheKey), status == Status::Ok ? current : 0);
+    if (began) {
+        status = End(status);
     }
     if (status == Status::Ok) {
         *out = current;
@@ -530,16 +629,24 @@ Status Store::SubkeyNames(KeyId key, std::vector<std::string>* out) {
     if (!EnsureOpen(false)) {
         return key == kRootKey ? Status::Ok : Status::KeyDeleted;
     }
-    sqlite3_stmt* stmt = Prepare("SELECT name FROM keys WHERE parent=?1 ORDER BY fold");
+    Refresh();
+    sqlite3_stmt* stmt = Prepare("SELECT name, id, fold FROM keys WHERE parent=?1 ORDER BY fold");
     if (stmt == nullptr) {
         return Status::Unavailable;
     }
     sqlite3_bind_int64(stmt, 1, key);
     int rc;
+    std::string cacheKey;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt, 0));
         out->emplace_back(blob != nullptr ? blob : "",
                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
+        // A listing is usually followed by reads below each name: remember where they are.
+        const auto* fold = static_cast<const char*>(sqlite3_column_blob(stmt, 2));
+        cacheKey.assign(reinterpret_cast<const char*>(&key), sizeof key);
+        cacheKey.append(fold != nullptr ? fold : "",
+                        static_cast<std::size_t>(sqlite3_column_bytes(stmt, 2)));
+        m_childCache.insert_or_assign(cacheKey, sqlite3_column_int64(stmt, 1));
     }
     sqlite3_reset(stmt);
     const Status status = FromSqlite(rc);
@@ -564,22 +671,46 @@ Status Store::GetValue(KeyId key, const std::string& name, Value* out) {
     if (!EnsureOpen(false)) {
         return Status::NotFound;
     }
-    sqlite3_stmt* stmt = Prepare("SELECT name, type, data FROM vals WHERE key=?1 AND fold=?2");
-    if (stmt == nullptr) {
-        return Status::Unavailable;
+    Refresh();
+    return Lookup(key, name, out);
+}
+
+Status Store::GetValueAt(KeyId parent, const std::vector<std::string>& path,
+                         const std::string& name, Value* out) {
+    if (!EnsureOpen(false)) {
+        return Status::NotFound;
     }
-    const std::string fold = Fold(name);
-    sqlite3_bind_int64(stmt, 1, key);
-    sqlite3_bind_blob(stmt, 2, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
-    const int rc = sqlite3_step(stmt);
-    Status status = FromSqlite(rc);
-    if (rc == SQLITE_ROW) {
-        ReadValueRow(stmt, 0, out);
-    } else if (rc == SQLITE_DONE) {
-        status = Status::NotFound;
+    Refresh();
+    KeyId key = parent;
+    const Status status = Resolve(parent, path, &key);
+    return status == Status::Ok ? Lookup(key, name, out) : status;
+}
+
+Status Store::Lookup(KeyId key, const std::string& name, Value* out) {
+    auto cached = m_valueCache.find(key);
+    if (cached == m_valueCache.end()) {
+        // A key's values are read together: the stores read several values of one entry.
+        std::vector<Value> values;
+        const Status status = Values(key, &values);
+        if (status != Status::Ok) {
+            return status;
+        }
+        if (m_valueCache.size() >= kValueCacheKeys) {
+            m_valueCache.clear();
+        }
+        auto& byName = m_valueCache[key];
+        for (auto& value : values) {
+            std::string fold = Fold(value.name);
+            byName.emplace(std::move(fold), std::move(value));
+        }
+        cached = m_valueCache.find(key);
     }
-    sqlite3_reset(stmt);
-    return status == Status::NotFound ? MissingIn(key) : status;
+    const auto it = cached->second.find(Fold(name));
+    if (it == cached->second.end()) {
+        return Status::NotFound;
+    }
+    *out = it->second;
+    return Status::Ok;
 }
 
 Status Store::SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,

@@ -55,6 +55,9 @@ public:
     Status DeleteKey(KeyId parent, const std::string& name, bool recursive);
     Status SubkeyNames(KeyId key, std::vector<std::string>* out);
     Status GetValue(KeyId key, const std::string& name, Value* out);
+    // FindKey and GetValue in one call, checking the store for others' changes once.
+    Status GetValueAt(KeyId parent, const std::vector<std::string>& path, const std::string& name,
+                      Value* out);
     Status SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,
                     std::size_t size);
     Status DeleteValue(KeyId key, const std::string& name);
@@ -84,6 +87,18 @@ private:
     // NotFound for something missing in a live key, KeyDeleted when the key itself is gone.
     Status MissingIn(KeyId key);
     void ForgetCaches();
+    // Drops what is remembered of the store when another process (or this one) changed it.
+    void Refresh();
+    Status Resolve(KeyId parent, const std::vector<std::string>& path, KeyId* out);
+    Status Lookup(KeyId key, const std::string& name, Value* out);
+    int Step(const char* sql);
+    // The first copy of the WAL index header (48 bytes), changed by every commit.
+    struct WalHeader {
+        unsigned char bytes[48];
+        bool operator==(const WalHeader& other) const;
+    };
+    void MapWalIndex();
+    bool ReadWalHeader(WalHeader* out) const;
 
     Root m_root;
     std::string m_path;
@@ -99,8 +114,16 @@ private:
         sqlite3_stmt* stmt;
     };
     std::vector<CachedStatement> m_statements;
-    std::unordered_map<std::string, KeyId> m_pathCache;
-    std::uint64_t m_pathCacheGeneration = 0;
+    // What was read, valid while Generation() stays the same: child ids by parent and folded
+    // name (0: no such child), and the values of recently read keys by folded name.
+    static constexpr std::size_t kValueCacheKeys = 4096;
+    std::unordered_map<std::string, KeyId> m_childCache;
+    std::unordered_map<KeyId, std::unordered_map<std::string, Value>> m_valueCache;
+    std::uint64_t m_cacheGeneration = ~0ULL;
+    const void* m_walIndex = nullptr; // mapped and unmapped by SQLite
+    bool m_walTried = false;
+    WalHeader m_walHeader{};
+    bool m_walHeaderValid = false;
 };
 
 // All-or-nothing changes to one store: rolled back unless Commit succeeds.
