@@ -2,6 +2,7 @@
 // end on SIGTERM, SIGINT and SIGHUP.
 #include "app/MonitorApp.h"
 #include "support/TestEnv.h"
+#include "urlmon/XSession.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -15,8 +16,8 @@ namespace {
 
 class MonitorProcess {
 public:
-    // Starts the built Monitor headless, its standard output into a pipe.
-    bool Start() {
+    // Starts the built Monitor, its standard output into a pipe: headless, or on `display`.
+    bool Start(const std::string& display = {}) {
         const char* program = std::getenv("QPM_MONITOR");
         if (program == nullptr) {
             return false;
@@ -30,8 +31,12 @@ public:
             dup2(out[1], STDOUT_FILENO);
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, STDERR_FILENO);
-            // No display and no chosen platform: the Monitor must pick the headless one.
-            unsetenv("DISPLAY");
+            // No chosen platform: the Monitor picks one for the display, or the headless one.
+            if (display.empty()) {
+                unsetenv("DISPLAY");
+            } else {
+                setenv("DISPLAY", display.c_str(), 1);
+            }
             unsetenv("WAYLAND_DISPLAY");
             unsetenv("QT_QPA_PLATFORM");
             execl(program, program, static_cast<char*>(nullptr));
@@ -127,6 +132,27 @@ TEST_F(ShellTest, HeadlessMonitorMirrorsItsLogAndEndsInOrderOnSignals) {
         EXPECT_EQ(out.find("  URL Monitor Disabled.\n", url + 1), std::string::npos);
         EXPECT_FALSE(CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent));
     }
+}
+
+TEST_F(ShellTest, WithADisplayAndNoTerminalTheLogStaysInTheWindow) {
+    if (!xsession::Installed("Xvfb")) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    xsession::CChild xvfb;
+    const std::string display = xsession::StartXvfb(xvfb, m_env.Root() + "/xvfb.log");
+    ASSERT_FALSE(display.empty());
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start(display));
+    ASSERT_TRUE(WaitFor(
+        [] { return CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent) != FALSE; }, 30000));
+    // Give start-up time to write its first entry, which must not reach the pipe.
+    SleepMs(1500);
+    ASSERT_EQ(kill(monitor.Pid(), SIGTERM), 0);
+    const int status = monitor.Wait(20000);
+    ASSERT_NE(status, -1) << "the Monitor did not end";
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(monitor.Output(), "");
 }
 
 } // namespace
