@@ -2,7 +2,9 @@
 
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
+#include "platform/registry/Store.h"
 
+#include <algorithm>
 #include <climits>
 #include <new>
 #include <unistd.h>
@@ -32,7 +34,113 @@ std::vector<std::string> ListSubkeyNames(HKEY hKey) {
     return names;
 }
 
+// The values of one entry subkey, read with the profile store's rules (an integer is a 4-byte
+// REG_DWORD, a text a REG_SZ cut at its first NUL, anything else gives the default). They are
+// taken in one listing of the key: a pass reads every entry, and one query per value costs
+// several times more once the store is larger than its read cache.
+class CEntryValues {
+public:
+    CEntryValues(HKEY parent, const std::string& subKey) {
+        CRegKey key;
+        if (key.Open(parent, subKey.c_str(), KEY_READ) != ERROR_SUCCESS) {
+            return;
+        }
+        char name[kMaxRegNameLength + 1];
+        std::vector<BYTE> data(64);
+        for (DWORD index = 0;;) {
+            DWORD nameLength = sizeof name;
+            DWORD type = 0;
+            auto size = static_cast<DWORD>(data.size());
+            const LSTATUS rc = RegEnumValueA(key.Get(), index, name, &nameLength, nullptr, &type,
+                                             data.data(), &size);
+            if (rc == ERROR_MORE_DATA && size > data.size()) {
+                data.resize(size); // the same index again with room for the data
+                continue;
+            }
+            if (rc != ERROR_SUCCESS) {
+                break; // the end, or a name longer than any name we look for
+            }
+            m_values.push_back(
+                {Fold(name), type, std::vector<BYTE>(data.begin(), data.begin() + size)});
+            ++index;
+        }
+    }
+
+    std::string GetString(const char* name) const {
+        const Entry* e = Find(name);
+        if (e == nullptr || (e->type != REG_SZ && e->type != REG_EXPAND_SZ)) {
+            return {};
+        }
+        return std::string(e->data.begin(), std::find(e->data.begin(), e->data.end(), BYTE{0}));
+    }
+    UINT GetInt(const char* name) const {
+        const Entry* e = Find(name);
+        if (e == nullptr || e->type != REG_DWORD || e->data.size() != 4) {
+            return 0;
+        }
+        return static_cast<UINT>(e->data[0]) | (static_cast<UINT>(e->data[1]) << 8) |
+               (static_cast<UINT>(e->data[2]) << 16) | (static_cast<UINT>(e->data[3]) << 24);
+    }
+    // The raw bytes of any type; null when absent.
+    const std::vector<BYTE>* GetBytes(const char* name) const {
+        const Entry* e = Find(name);
+        return e != nullptr ? &e->data : nullptr;
+    }
+
+private:
+    struct Entry {
+        std::string name; // folded
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+
+    // Value names compare without regard to case.
+    static std::string Fold(const char* name) {
+        std::string folded(name);
+        for (char& c : folded) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return folded;
+    }
+    const Entry* Find(const char* name) const {
+        const std::string folded = Fold(name);
+        for (const Entry& e : m_values) {
+            if (e.name == folded) {
+                return &e;
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<Entry> m_values;
+};
+
 } // namespace
+
+CStoreReadBatch::CStoreReadBatch() {
+    Begin();
+}
+
+CStoreReadBatch::~CStoreReadBatch() {
+    End();
+}
+
+void CStoreReadBatch::Begin() {
+    // Without a transaction every read simply locks on its own.
+    if (!m_open) {
+        m_open =
+            registry::Store::For(registry::Root::CurrentUser).BeginWrite() == registry::Status::Ok;
+    }
+}
+
+void CStoreReadBatch::End() {
+    if (m_open) {
+        registry::Store::For(registry::Root::CurrentUser).Commit();
+        m_open = false;
+    }
+}
 
 CQueueScheduleDB::CQueueScheduleDB(CWinApp* pApp) : m_pApp(pApp != nullptr ? pApp : AfxGetApp()) {}
 
@@ -115,14 +223,16 @@ void CQueueScheduleDB::PurgeInvalid() {
     // Judge every subkey present now, then delete: deleting while walking by index would
     // shift the later subkeys under the walk.
     std::vector<std::string> invalid;
+    CStoreReadBatch batch;
     for (const std::string& name : ListSubkeyNames(key.Get())) {
-        const std::string section = std::string(kSection) + "\\" + name;
-        const std::string queueName = m_pApp->GetProfileString(section.c_str(), "QueueName", "");
-        const UINT version = m_pApp->GetProfileInt(section.c_str(), "DBVER", 0);
+        CEntryValues values(key.Get(), name);
+        const std::string queueName = values.GetString("QueueName");
+        const UINT version = values.GetInt("DBVER");
         if (version != 1 || !FileExists(queueName)) {
             invalid.push_back(name);
         }
     }
+    batch.End();
     for (const std::string& name : invalid) {
         RegDeleteKeyA(key.Get(), name.c_str());
     }
@@ -140,8 +250,7 @@ int CQueueScheduleDB::FindIdByName(const char* queueName) {
         if (!IsCanonicalIdName(name.c_str())) {
             continue;
         }
-        const std::string section = std::string(kSection) + "\\" + name;
-        if (m_pApp->GetProfileString(section.c_str(), "QueueName", "") == queueName) {
+        if (CEntryValues(key.Get(), name).GetString("QueueName") == queueName) {
             return IdFromName(name.c_str());
         }
     }
@@ -165,20 +274,24 @@ std::unique_ptr<SCHEDULEDATA> CQueueScheduleDB::Read(int id, std::string& queueN
     if (id < 1 || m_pApp == nullptr) {
         return nullptr;
     }
+    const std::string root = m_pApp->GetProfileRoot();
+    if (root.empty()) {
+        queueName.clear(); // no profile, nothing stored
+        return nullptr;
+    }
     try {
         auto record = std::make_unique<SCHEDULEDATA>();
-        const std::string section = SectionForId(id);
-        queueName = m_pApp->GetProfileString(section.c_str(), "QueueName", "");
-        const UINT dataSize = m_pApp->GetProfileInt(section.c_str(), "DataSize", 0);
-        const UINT version = m_pApp->GetProfileInt(section.c_str(), "DBVER", 0);
-        std::unique_ptr<BYTE[]> bytes;
-        UINT count = 0;
-        m_pApp->GetProfileBinary(section.c_str(), "Data", &bytes, &count);
+        CEntryValues values(HKEY_CURRENT_USER, root + "\\" + SectionForId(id));
+        queueName = values.GetString("QueueName");
+        const UINT dataSize = values.GetInt("DataSize");
+        const UINT version = values.GetInt("DBVER");
+        const std::vector<BYTE>* bytes = values.GetBytes("Data");
+        const std::size_t count = bytes != nullptr ? bytes->size() : 0;
         if (version != 1 || dataSize != SCHEDULEDATA::kSize || count != dataSize ||
-            queueName.empty() || bytes == nullptr) {
+            queueName.empty()) {
             return nullptr;
         }
-        *record = SCHEDULEDATA::FromBytes(bytes.get());
+        *record = SCHEDULEDATA::FromBytes(bytes->data());
         return record;
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -194,11 +307,15 @@ int CQueueScheduleDB::Write(int id, const SCHEDULEDATA* pData, const char* queue
     }
     const std::string section = SectionForId(id);
     const auto bytes = pData->ToBytes();
+    // One transaction: the client never sees an entry half rewritten, and the four values
+    // cost one durable commit instead of four.
+    registry::WriteTransaction transaction(registry::Store::For(registry::Root::CurrentUser));
     m_pApp->WriteProfileInt(section.c_str(), "DBVER", 1);
     m_pApp->WriteProfileString(section.c_str(), "QueueName", queueName != nullptr ? queueName : "");
     m_pApp->WriteProfileInt(section.c_str(), "DataSize", static_cast<int>(SCHEDULEDATA::kSize));
     m_pApp->WriteProfileBinary(section.c_str(), "Data", bytes.data(),
                                static_cast<UINT>(bytes.size()));
+    transaction.Commit();
     return id;
 }
 

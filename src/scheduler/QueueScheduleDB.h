@@ -22,6 +22,22 @@
 
 class CWinApp;
 
+// Several store reads in one store transaction: a pass over thousands of entries otherwise
+// pays for locking the store file at every single read. Nothing may be written inside (a
+// failed write would undo the batch); End() before writing, Begin() again after.
+class CStoreReadBatch {
+public:
+    CStoreReadBatch();
+    ~CStoreReadBatch();
+    CStoreReadBatch(const CStoreReadBatch&) = delete;
+    CStoreReadBatch& operator=(const CStoreReadBatch&) = delete;
+    void Begin();
+    void End();
+
+private:
+    bool m_open = false;
+};
+
 class CQueueScheduleDB {
 public:
     static constexpr const char* kSection = "CurrentVersion\\Scheduler\\Queue";

@@ -83,11 +83,15 @@ void CTransferScheduler::OnTimerTick() {
 
     CQueueScheduleDB db(&m_app);
     db.PurgeInvalid();
+    // The reads of the entries that are not due share store transactions; each due entry is
+    // acted on outside them, with nothing held while the client starts.
+    CStoreReadBatch batch;
     std::unique_ptr<CUIntArray> ids = db.GetIdList();
     if (ids == nullptr) {
         return;
     }
     for (std::size_t i = ids->size(); i-- > 0;) {
+        batch.Begin();
         const int id = static_cast<int>((*ids)[i]);
         std::string name;
         std::unique_ptr<SCHEDULEDATA> record = db.Read(id, name);
@@ -100,6 +104,7 @@ void CTransferScheduler::OnTimerTick() {
         if (!schedule.IsDue()) {
             continue;
         }
+        batch.End();
 
         LogTimeStamp();
         LogLine("Transfer Scheduler - Transferring Queue:", LogColor::Green);
