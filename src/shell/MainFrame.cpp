@@ -2,6 +2,7 @@
 
 #include "app/MonitorApp.h"
 #include "platform/Time.h"
+#include "scheduler/dialogs/QueueTransfersDlg.h"
 #include "shell/Icons.h"
 
 #include <QApplication>
@@ -275,7 +276,9 @@ void CMainFrame::OnToggleStartAtLogon() {
 }
 
 void CMainFrame::OnQueueTransfers() {
-    // Opens the modal Queue Transfers dialog once the scheduler's dialogs are built.
+    // Modal and without a parent: it stays usable while the main window sits in the tray.
+    CQueueTransfersDlg dlg(nullptr);
+    dlg.exec();
 }
 
 int CMainFrame::AskClose() {

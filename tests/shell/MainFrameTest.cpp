@@ -2,6 +2,7 @@
 #include "platform/Clock.h"
 #include "platform/NamedObjects.h"
 #include "platform/Time.h"
+#include "scheduler/dialogs/QueueTransfersDlg.h"
 #include "shell/QtDesktop.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace {
 
@@ -246,6 +248,21 @@ TEST_F(MainFrameTest, CommandsReachTheLogTheMonitorAndTheClient) {
         EXPECT_EQ(frame->m_wndLog.toPlainText(), "");
         EXPECT_EQ(shell.starts.size(), 1u);
     }
+}
+
+TEST_F(MainFrameTest, QueueTransfersOpensItsDialogModallyWithoutParent) {
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<CQueueTransfersDlg*>(QApplication::activeModalWidget());
+        if (dialog != nullptr) {
+            opened = dialog->parentWidget() == nullptr && dialog->isModal();
+            dialog->reject();
+        }
+    });
+    frame->OnHide();
+    frame->OnCommand(Command::QueueTransfers);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(frame->m_bMinimizedToTray);
 }
 
 TEST_F(MainFrameTest, LogCoversTheClientAreaThroughEveryResize) {
