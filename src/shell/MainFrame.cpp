@@ -203,6 +203,10 @@ void CMainFrame::OnTimer(UINT id) {
         if (m_bTrayIconAdded && !m_pTrayMenu->isVisible()) {
             RefreshTrayMenu(m_bTrayCanResume);
         }
+        if (++m_nTrayCheckTicks >= kTrayCheckTicks) {
+            m_nTrayCheckTicks = 0;
+            FollowNotificationArea();
+        }
     } else if (id == TimerId::Scheduler) {
         m_app.m_scheduler.OnTimerTick();
     }
@@ -428,6 +432,24 @@ void CMainFrame::changeEvent(QEvent* event) {
         QTimer::singleShot(0, this, [this] { OnSysCommand(SC_MINIMIZE); });
     } else if (wasMinimized && !isMinimized) {
         QTimer::singleShot(0, this, [this] { OnSysCommand(SC_RESTORE); });
+    }
+}
+
+void CMainFrame::FollowNotificationArea() {
+    if (!m_bMinimizedToTray || m_bDestroyed) {
+        return;
+    }
+    const bool available = IsTrayAvailable();
+    if (!m_bTrayIconAdded && available) {
+        // Started at logon before the panel: move into the tray once it is there.
+        hide();
+        AddTrayIcon();
+    } else if (m_bTrayIconAdded && !available) {
+        // The panel went away: an icon nobody sees is no way back.
+        RemoveTrayIcon();
+        m_bChangingState = true;
+        showMinimized();
+        m_bChangingState = false;
     }
 }
 

@@ -80,6 +80,10 @@ public:
     QSystemTrayIcon* TrayIcon() const { return m_pTrayIcon; }
     // Whether the desktop has a notification area; without one the tray is the task bar.
     virtual bool IsTrayAvailable() const;
+    // While in the tray: into the notification area when one has appeared, onto the task bar
+    // when it has gone. Checked every few seconds, since asking the desktop is not free.
+    void FollowNotificationArea();
+    static constexpr int kTrayCheckTicks = 10;
 
     // The main menu's item with this command id (null if none).
     QAction* MenuItem(UINT id) const;
@@ -119,6 +123,7 @@ private:
     int m_nTrayMenuState = -1;
     BOOL m_bTrayCanResume = FALSE;
     bool m_bTrayMenuJustBuilt = false;
+    int m_nTrayCheckTicks = 0;
     bool m_bDestroyed = false;
     bool m_bClosing = false;
     // Set while the window is minimised or restored by this code, so that the state change

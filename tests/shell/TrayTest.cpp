@@ -91,6 +91,37 @@ TEST_F(TrayTest, WithoutANotificationAreaTheWindowStaysOnTheTaskBar) {
     EXPECT_NE(frame->MenuItem(Command::Clock)->text(), "00:00:00");
 }
 
+TEST_F(TrayTest, TheTrayFollowsANotificationAreaThatComesOrGoes) {
+    frame->trayAvailable = false;
+    frame->OnHide();
+    ASSERT_TRUE(frame->isVisible());
+    // The panel appears after the Monitor started: within a few ticks it moves there.
+    frame->trayAvailable = true;
+    for (int i = 0; i < CMainFrame::kTrayCheckTicks; ++i) {
+        frame->OnTimer(TimerId::UrlMonitor);
+    }
+    EXPECT_TRUE(frame->m_bTrayIconAdded);
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_TRUE(frame->m_bMinimizedToTray);
+    // The panel goes away: back onto the task bar, minimised, still "in the tray".
+    frame->trayAvailable = false;
+    for (int i = 0; i < CMainFrame::kTrayCheckTicks; ++i) {
+        frame->OnTimer(TimerId::UrlMonitor);
+    }
+    EXPECT_FALSE(frame->m_bTrayIconAdded);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_TRUE(frame->isMinimized());
+    EXPECT_TRUE(frame->m_bMinimizedToTray);
+    // An open window is left alone.
+    frame->OnOpen();
+    frame->trayAvailable = true;
+    for (int i = 0; i < CMainFrame::kTrayCheckTicks; ++i) {
+        frame->OnTimer(TimerId::UrlMonitor);
+    }
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_FALSE(frame->m_bTrayIconAdded);
+}
+
 TEST_F(TrayTest, IconMessagesOpenOrShowTheMenuOnlyFromTheTray) {
     Open();
     // While open, neither a click on the icon nor a context-menu request shows the menu.
