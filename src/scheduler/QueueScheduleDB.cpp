@@ -47,24 +47,31 @@ public:
         }
         char name[kMaxRegNameLength + 1];
         std::vector<BYTE> data(64);
+        int retries = 0;
         for (DWORD index = 0;;) {
             DWORD nameLength = sizeof name;
             DWORD type = 0;
             auto size = static_cast<DWORD>(data.size());
             const LSTATUS rc = RegEnumValueA(key.Get(), index, name, &nameLength, nullptr, &type,
                                              data.data(), &size);
-            if (rc == ERROR_MORE_DATA && size > data.size()) {
+            if (rc == ERROR_MORE_DATA && size > data.size() && ++retries < 8) {
                 data.resize(size); // the same index again with room for the data
                 continue;
             }
             if (rc != ERROR_SUCCESS) {
-                break; // the end, or a name longer than any name we look for
+                m_complete = rc == ERROR_NO_MORE_ITEMS;
+                break;
             }
             m_values.push_back(
                 {Fold(name), type, std::vector<BYTE>(data.begin(), data.begin() + size)});
             ++index;
+            retries = 0;
         }
     }
+
+    // False when the key could not be listed to its end (a value that kept growing while it
+    // was read): what is missing must not be taken for absent.
+    bool IsComplete() const { return m_complete; }
 
     std::string GetString(const char* name) const {
         const Entry* e = Find(name);
@@ -115,6 +122,7 @@ private:
     }
 
     std::vector<Entry> m_values;
+    bool m_complete = false;
 };
 
 } // namespace
@@ -228,6 +236,9 @@ void CQueueScheduleDB::PurgeInvalid() {
         CEntryValues values(key.Get(), name);
         const std::string queueName = values.GetString("QueueName");
         const UINT version = values.GetInt("DBVER");
+        if (!values.IsComplete()) {
+            continue; // judged at the next pass
+        }
         if (version != 1 || !FileExists(queueName)) {
             invalid.push_back(name);
         }
