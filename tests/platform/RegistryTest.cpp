@@ -533,6 +533,40 @@ TEST_F(RegistryTest, AStoreHeldLockedByAnotherProcessIsWaitedOut) {
     EXPECT_EQ(bytes, "after the lock");
 }
 
+TEST_F(RegistryTest, AMachineStoreLockedAgainstReadersIsWaitedOutToo) {
+    // The machine file keeps a rollback journal, where a writer shuts readers out as well.
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, "Software\\Settings"), ERROR_SUCCESS);
+    ASSERT_EQ(SetBytes(key.Get(), "Path", REG_SZ, "/opt/before"), ERROR_SUCCESS);
+    key.Close();
+    Signal locked;
+    const std::string file = m_env.MachineStore();
+    const pid_t child = ForkChild([&] {
+        sqlite3* db = nullptr;
+        if (sqlite3_open(file.c_str(), &db) != SQLITE_OK ||
+            sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK ||
+            sqlite3_exec(db, "UPDATE vals SET data=x'2f6f70742f616674657200'", nullptr, nullptr,
+                         nullptr) != SQLITE_OK) {
+            return 1;
+        }
+        locked.Send();
+        sleep(2);
+        const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return rc == SQLITE_OK ? 0 : 2;
+    });
+    ASSERT_TRUE(locked.Wait());
+    const auto start = std::chrono::steady_clock::now();
+    char path[32] = {};
+    DWORD size = sizeof path;
+    ASSERT_EQ(RegQueryValueAtA(HKEY_LOCAL_MACHINE, "Software\\Settings", "Path", nullptr,
+                               reinterpret_cast<BYTE*>(path), &size),
+              ERROR_SUCCESS);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_STREQ(path, "/opt/after");
+    EXPECT_EQ(WaitChild(child), 0);
+}
+
 TEST_F(RegistryTest, TwoProcessesWritingIntoOneKeyLoseNothing) {
     CRegKey key;
     ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "Busy"), ERROR_SUCCESS);
