@@ -286,9 +286,12 @@ void CMainFrame::OnQueueTransfers() {
 }
 
 int CMainFrame::AskClose() {
+    // Owned by the window while it is open; from the tray a box owned by a hidden or minimised
+    // window may be hidden along with it by the window manager.
+    QWidget* owner = isVisible() && !isMinimized() ? this : nullptr;
     QMessageBox box(QMessageBox::Question, QString::fromLatin1(kTitle),
                     QString::fromLatin1(kCloseQuestion), QMessageBox::Ok | QMessageBox::Cancel,
-                    this);
+                    owner);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
