@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -74,10 +75,16 @@ bool WriteAll(const std::string& file, const std::string& content, std::string* 
         }
         return ok;
     }
+    // Private, like the store it comes from: exported values may be anybody's secrets.
     const std::string temp = file + ".tmp-" + std::to_string(getpid());
-    FILE* out = std::fopen(temp.c_str(), "wb");
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    FILE* out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (out == nullptr) {
         *why = std::strerror(errno);
+        if (fd >= 0) {
+            close(fd);
+            std::remove(temp.c_str());
+        }
         return false;
     }
     bool ok = std::fwrite(content.data(), 1, content.size(), out) == content.size();

@@ -4,6 +4,7 @@
 #include "support/TestEnv.h"
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,6 +104,9 @@ TEST_F(CompanionTest, ImportExportRoundTripThroughFiles) {
     const std::string out = m_env.Root() + "/out.reg";
     ASSERT_EQ(Run({"export", "HKCU\\Software", out}).status, 0);
     const std::string exported = ReadFileText(out);
+    struct stat st {};
+    ASSERT_EQ(stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(exported.rfind("\xFF\xFEW\0i\0n\0", 0), 0u);
     ASSERT_EQ(Run({"import", out}).status, 0);
     ASSERT_EQ(Run({"export", "HKCU\\Software", out}).status, 0);
