@@ -26,8 +26,6 @@ constexpr const char* SettingsKey = "Software\\Marrowfen\\QUORVEL PRO\\Settings"
 constexpr const char* PreferencesSection = "CurrentVersion\\Preferences";
 constexpr const char* ColorsSection = "CurrentVersion\\Colors";
 constexpr const char* ClientExe = "Quorvel PRO.exe";
-constexpr const char* DownloadHelperExe = "KettrinDL.exe";
-constexpr const char* UploadHelperExe = "KettrinUL.exe";
 } // namespace MonitorNames
 
 // The platform's folder separator, which ends every client folder.

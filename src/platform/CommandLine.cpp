@@ -55,8 +55,8 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters) {
     return args;
 }
 
-std::string QuoteArgument(const std::string& argument) {
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+std::string QuoteArgument(const std::string& argument, bool alwaysQuote) {
+    if (!alwaysQuote && !argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
         return argument;
     }
     std::string out = "\"";

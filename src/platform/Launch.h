@@ -10,8 +10,9 @@
 // literal, and "" inside a quoted run is a literal quote. An unclosed quote runs to the end.
 std::vector<std::string> SplitCommandLine(const std::string& parameters);
 
-// The inverse for one argument: quoted only when needed, so that splitting gives it back.
-std::string QuoteArgument(const std::string& argument);
+// The inverse for one argument, so that splitting gives it back: quoted when needed, or
+// always when `alwaysQuote` is set.
+std::string QuoteArgument(const std::string& argument, bool alwaysQuote = false);
 
 class IShellOpen {
 public:

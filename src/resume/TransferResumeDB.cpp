@@ -2,6 +2,7 @@
 
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
+#include "scheduler/QueueScheduleDB.h"
 
 #include <cctype>
 #include <cstdio>
@@ -34,26 +35,6 @@ std::string EntrySection(const char* name) {
 
 CTransferResumeDB::CTransferResumeDB(CWinApp* pApp)
     : m_pApp(pApp != nullptr ? pApp : AfxGetApp()) {}
-
-int CTransferResumeDB::IdOfName(const char* name) {
-    const char* p = name;
-    while (std::isspace(static_cast<unsigned char>(*p))) {
-        ++p;
-    }
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
-    long long value = 0;
-    for (; std::isdigit(static_cast<unsigned char>(*p)); ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > 0x7FFFFFFFLL) {
-            return 0; // no entry has an id that large
-        }
-    }
-    return static_cast<int>(negative ? -value : value);
-}
 
 BOOL CTransferResumeDB::ProfileReachesDatabase() const {
     if (m_pApp == nullptr) {
@@ -119,7 +100,7 @@ void CTransferResumeDB::DeleteAll() {
         return;
     }
     for (const auto& name : GatherNames(key.Get())) {
-        Delete(IdOfName(name.c_str()));
+        Delete(CQueueScheduleDB::IdFromName(name.c_str()));
     }
 }
 
@@ -141,7 +122,7 @@ int CTransferResumeDB::CountValid() {
         }
         // Delete addresses an entry by its id; for a name such as "12x" or "012" that would
         // remove entry "12" instead of the one judged here, so such names are left alone.
-        const int id = IdOfName(name.c_str());
+        const int id = CQueueScheduleDB::IdFromName(name.c_str());
         if (std::to_string(id) == name) {
             Delete(id);
         }
@@ -156,7 +137,7 @@ std::unique_ptr<CUIntArray> CTransferResumeDB::GetIdList() {
         CRegKey key;
         if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_READ) == ERROR_SUCCESS) {
             for (const auto& name : GatherNames(key.Get())) {
-                list->push_back(static_cast<UINT>(IdOfName(name.c_str())));
+                list->push_back(static_cast<UINT>(CQueueScheduleDB::IdFromName(name.c_str())));
             }
         }
     } catch (const std::bad_alloc&) {

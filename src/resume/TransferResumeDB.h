@@ -57,8 +57,6 @@ public:
     BOOL ReadEntry(int id, TRANSFERENTRY& entry);
     // Why Read refuses an entry, or null when it accepts it.
     static const char* Refusal(const TRANSFERENTRY& entry);
-    // The id a subkey name stands for: its leading decimal number, 0 when there is none.
-    static int IdOfName(const char* name);
 
 private:
     // The profile must be rooted where the raw registry calls look, or a read would judge a

@@ -2,6 +2,7 @@
 
 #include "app/Desktop.h"
 #include "app/SiblingPrograms.h"
+#include "platform/Launch.h"
 #include "platform/WinApp.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
@@ -26,27 +27,9 @@ private:
 } // namespace
 
 std::string CTransferScheduler::ClientParameters(const std::string& queuePath) {
-    // One quoted argument. Quotes and the backslashes before them are escaped by the
-    // command-line rules the launcher splits with, so a path holding a quote still arrives
-    // whole instead of as a different file name plus stray arguments.
-    std::string text = "\"ftq://";
-    std::size_t backslashes = 0;
-    for (const char c : queuePath) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == '"') {
-            text.append(backslashes * 2 + 1, '\\');
-        } else {
-            text.append(backslashes, '\\');
-        }
-        backslashes = 0;
-        text += c;
-    }
-    text.append(backslashes * 2, '\\');
-    text += '"';
-    return text;
+    // One quoted argument, escaped by the rules the launcher splits with, so that a path
+    // holding a quote still arrives whole instead of as a different file plus stray arguments.
+    return QuoteArgument("ftq://" + queuePath, true);
 }
 
 CTransferScheduler::CTransferScheduler(CWinApp& app, ISiblingPrograms& siblings)

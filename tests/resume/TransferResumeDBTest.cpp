@@ -2,7 +2,8 @@
 #include "ResumeEntries.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Store.h"
-#include "support/TestEnv.h"
+#include "scheduler/QueueScheduleDB.h"
+#include "support/PrivateEnvTest.h"
 
 using namespace resume_test;
 
@@ -147,9 +148,9 @@ TEST_F(TransferResumeDBTest, OddNamesAreNeverTakenForAnotherEntry) {
     EXPECT_EQ(db.CountValid(), 1);
     EXPECT_EQ(EntryNames(), (Names{" 12", "012", "12", "12x", "abc"}));
     ASSERT_NE(db.Read(12), nullptr);
-    EXPECT_EQ(CTransferResumeDB::IdOfName("12x"), 12);
-    EXPECT_EQ(CTransferResumeDB::IdOfName(" -4"), -4);
-    EXPECT_EQ(CTransferResumeDB::IdOfName("99999999999"), 0);
+    EXPECT_EQ(CQueueScheduleDB::IdFromName("12x"), 12);
+    EXPECT_EQ(CQueueScheduleDB::IdFromName(" -4"), -4);
+    EXPECT_EQ(CQueueScheduleDB::IdFromName("99999999999"), 0);
 }
 
 TEST_F(TransferResumeDBTest, NameTooLongForTheBufferEndsTheWalk) {
