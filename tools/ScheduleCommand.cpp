@@ -42,11 +42,12 @@ std::string LocalText(CTime t) {
 
 // ISO 8601 with the local offset, "+hh:mm".
 std::string IsoText(CTime t) {
-    std::string text = t.Format("%Y-%m-%dT%H:%M:%S%z");
-    if (text.size() >= 5) {
-        text.insert(text.size() - 2, ":");
+    const std::string text = t.Format("%Y-%m-%dT%H:%M:%S%z");
+    if (text.size() < 5) {
+        return text;
     }
-    return text;
+    const std::size_t minutes = text.size() - 2;
+    return text.substr(0, minutes) + ":" + text.substr(minutes);
 }
 
 std::string JsonString(const std::string& s) {

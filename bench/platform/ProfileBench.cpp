@@ -1,7 +1,8 @@
 // Profile reads as the Monitor makes them: one integer preference read again and again, and
 // the scheduler's pass over 1,000 queue entries (list the ids, then read the four values of
 // each entry through the profile), warm and with the store changed before every pass.
-#include "PrivateFolders.h"
+#include "platform/registry/Store.h"
+#include "support/TestEnv.h"
 
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
@@ -27,7 +28,7 @@ CWinApp& Profile() {
 }
 
 void BM_GetProfileIntExisting(benchmark::State& state) {
-    bench::PrivateFolders folders;
+    TestEnv folders;
     CWinApp& app = Profile();
     app.WriteProfileInt("CurrentVersion\\Preferences", "URLMonitor", 1);
     for (auto _ : state) {
@@ -38,7 +39,7 @@ void BM_GetProfileIntExisting(benchmark::State& state) {
 BENCHMARK(BM_GetProfileIntExisting);
 
 void BM_SchedulerPassOver1000Entries(benchmark::State& state) {
-    bench::PrivateFolders folders;
+    TestEnv folders;
     CWinApp& app = Profile();
     const int entries = static_cast<int>(state.range(0));
     {

@@ -4,7 +4,7 @@
 // main window exists. The Monitor is ended by pid after each run.
 // Usage: bench_platform_startup [--benchmark_...] (QPM_MONITOR names the Monitor; default: the
 // one of this build tree).
-#include "PrivateFolders.h"
+#include "support/TestEnv.h"
 
 #include "app/MonitorApp.h"
 #include "platform/NamedObjects.h"
@@ -14,22 +14,11 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-
-std::string MonitorPath() {
-    const char* path = std::getenv("QPM_MONITOR");
-    if (path != nullptr && *path != '\0') {
-        return path;
-    }
-    char self[4096] = {};
-    const ssize_t size = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir(self, size > 0 ? static_cast<std::size_t>(size) : 0);
-    dir = dir.substr(0, dir.rfind('/')); // <build>/bench/platform
-    return dir + "/../../src/app/quorvel-monitor";
-}
 
 bool InstanceEventExists() {
     CHandle h(OpenEventA(EVENT_ALL_ACCESS, FALSE, MonitorNames::InstanceEvent));
@@ -49,11 +38,11 @@ void Stop(pid_t pid) {
 }
 
 void BM_StartToEventLoopHeadless(benchmark::State& state) {
-    bench::PrivateFolders folders;
+    TestEnv folders;
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const std::string program = MonitorPath();
+    const std::string program = BuiltMonitor();
     const std::string log = folders.Root() + "/monitor.log";
     double totalToEvent = 0;
     double totalToLog = 0;

@@ -4,6 +4,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/registry/Store.h"
 #include "resume/TransferResumeDB.h"
+#include "support/TestEnv.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -11,24 +12,6 @@
 #include <vector>
 
 namespace {
-
-// A private store for the whole run, never the user's.
-struct PrivateStore {
-    PrivateStore() {
-        char pattern[] = "/tmp/qpm-bench-XXXXXX";
-        root = mkdtemp(pattern);
-        setenv("HOME", root.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-        setenv("QUORVEL_REGISTRY_USER", (root + "/user.db").c_str(), 1);
-        setenv("QUORVEL_REGISTRY_MACHINE", (root + "/machine.db").c_str(), 1);
-        registry::Store::CloseAll();
-    }
-    ~PrivateStore() {
-        registry::Store::CloseAll();
-        std::system(("rm -rf '" + root + "'").c_str());
-    }
-    std::string root;
-};
 
 void Fill(int count) {
     {
@@ -53,7 +36,7 @@ void Fill(int count) {
 }
 
 CWinApp& Profile() {
-    static PrivateStore store;
+    static TestEnv store;
     static CWinApp app;
     app.SetRegistryKey("Marrowfen");
     app.SetProfileName("QUORVEL PRO");

@@ -7,6 +7,7 @@
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/TransferScheduler.h"
+#include "support/TestEnv.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,39 +19,6 @@
 #include <string>
 
 namespace {
-
-// Private HOME and XDG folders, so that the real user's store is never touched.
-class PrivateStore {
-public:
-    PrivateStore() {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/qpm-bench-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        m_root = pattern;
-        std::filesystem::create_directories(m_root + "/config");
-        std::filesystem::create_directories(m_root + "/runtime");
-        Activate();
-    }
-    // Points this process's registry at this store.
-    void Activate() const {
-        setenv("HOME", m_root.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (m_root + "/runtime").c_str(), 1);
-        setenv("QUORVEL_REGISTRY_MACHINE", (m_root + "/machine.db").c_str(), 1);
-        unsetenv("QUORVEL_REGISTRY_USER");
-        registry::Store::CloseAll();
-    }
-    ~PrivateStore() {
-        registry::Store::CloseAll();
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
-    }
-    const std::string& Root() const { return m_root; }
-
-private:
-    std::string m_root;
-};
 
 class CProfile : public CWinApp {
 public:
@@ -92,11 +60,11 @@ void WriteEntries(CQueueScheduleDB& db, int first, int count, const std::string&
 }
 
 // A store per size, filled once: the benchmark library calls a benchmark more than once.
-const PrivateStore& StoreWithEntries(int count) {
-    static std::map<int, std::unique_ptr<PrivateStore>> stores;
+const TestEnv& StoreWithEntries(int count) {
+    static std::map<int, std::unique_ptr<TestEnv>> stores;
     auto& store = stores[count];
     if (store == nullptr) {
-        store = std::make_unique<PrivateStore>();
+        store = std::make_unique<TestEnv>();
         CProfile app;
         CQueueScheduleDB db(&app);
         const std::string queue = store->Root() + "/queue.ftq";
@@ -124,7 +92,7 @@ void BM_PassNoneDue(benchmark::State& state) {
 BENCHMARK(BM_PassNoneDue)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_PassHundredDue(benchmark::State& state) {
-    const PrivateStore& store = StoreWithEntries(0);
+    const TestEnv& store = StoreWithEntries(0);
     CProfile app;
     CQueueScheduleDB db(&app);
     const std::string queue = store.Root() + "/queue.ftq";

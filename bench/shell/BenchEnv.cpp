@@ -1,23 +1,15 @@
 #include "BenchEnv.h"
 
+#include "support/TestEnv.h"
+
 #include <QApplication>
 #include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
 
 std::string UsePrivateFolders() {
-    std::string pattern = "/tmp/qpm-bench-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        std::abort();
-    }
-    mkdir((pattern + "/config").c_str(), 0700);
-    mkdir((pattern + "/runtime").c_str(), 0700);
-    setenv("HOME", pattern.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (pattern + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (pattern + "/runtime").c_str(), 1);
-    unsetenv("QUORVEL_REGISTRY_USER");
-    setenv("QUORVEL_REGISTRY_MACHINE", (pattern + "/machine.db").c_str(), 1);
-    return pattern;
+    static TestEnv folders;
+    return folders.Root();
 }
 
 double ResidentMB(pid_t pid) {

@@ -36,22 +36,10 @@ long long CpuTicks(pid_t pid) {
     return utime < 0 || stime < 0 ? -1 : utime + stime;
 }
 
-std::string DefaultMonitor(const char* self) {
-    const char* fromEnv = std::getenv("QPM_MONITOR");
-    if (fromEnv != nullptr && *fromEnv != '\0') {
-        return fromEnv;
-    }
-    char path[4096] = {};
-    const ssize_t size = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string dir = size > 0 ? std::string(path, static_cast<std::size_t>(size)) : self;
-    dir = dir.substr(0, dir.rfind('/')); // <build>/bench/urlmon
-    return dir + "/../../src/app/quorvel-monitor";
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string monitorPath = argc > 1 ? argv[1] : DefaultMonitor(argv[0]);
+    const std::string monitorPath = argc > 1 ? argv[1] : BuiltMonitor();
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
     if (access(monitorPath.c_str(), X_OK) != 0 || seconds <= 0) {
         std::fprintf(stderr, "usage: %s [MONITOR [SECONDS]]\n", argv[0]);
@@ -62,7 +50,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    bench::CPrivateFolders folders;
+    TestEnv folders;
     const std::string root = folders.Root();
     const std::string clientFolder = root + "/client";
     mkdir(clientFolder.c_str(), 0700);

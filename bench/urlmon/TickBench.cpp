@@ -62,7 +62,7 @@ int RunBenchmarks(int argc, char** argv, const std::string& display, bench::CChi
                   const std::string& root);
 
 int main(int argc, char** argv) {
-    bench::CPrivateFolders folders;
+    TestEnv folders;
     bench::CChild xvfb;
     bench::CChild xclip;
     const bool ownServer = bench::Installed("Xvfb") && bench::Installed("xclip");

@@ -1,7 +1,7 @@
 #include "app/MonitorApp.h"
 #include "platform/registry/Registry.h"
 #include "support/Fakes.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "app/MonitorApp.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/Store.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <algorithm>
 #include <chrono>
@@ -40,19 +40,7 @@ void WriteEntry(int id, BYTE download) {
 
 // Starts the Monitor without a display, its output in `logFile`; the caller ends it by pid.
 pid_t StartMonitor(const std::string& logFile) {
-    std::string monitor = std::getenv("QPM_MONITOR") != nullptr ? std::getenv("QPM_MONITOR") : "";
-    if (monitor.empty()) {
-        // <build>/tests/e2e/<this test> next to <build>/src/app/quorvel-monitor
-        char self[4096] = {};
-        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) {
-            return -1;
-        }
-        std::string build = self;
-        for (int up = 0; up < 3; ++up) {
-            build = build.substr(0, build.rfind('/'));
-        }
-        monitor = build + "/src/app/quorvel-monitor";
-    }
+    const std::string monitor = BuiltMonitor();
     const pid_t pid = fork();
     if (pid == 0) {
         unsetenv("DISPLAY");

@@ -4,7 +4,7 @@
 #include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -77,8 +77,7 @@ int CountLines(const std::string& text) {
 class SchedulerE2ETest : public PrivateEnvTest {};
 
 TEST_F(SchedulerE2ETest, FirstTickStartsTheClientOnceWithTheQueueAndAdvancesTheEntry) {
-    const char* monitor = std::getenv("QPM_MONITOR");
-    ASSERT_NE(monitor, nullptr) << "QPM_MONITOR names the built Monitor";
+    const std::string monitor = BuiltMonitor();
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");

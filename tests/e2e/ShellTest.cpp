@@ -1,7 +1,7 @@
 // The Monitor as a user runs it without a display: its log on standard output, and an orderly
 // end on SIGTERM, SIGINT and SIGHUP.
 #include "app/MonitorApp.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 #include "urlmon/XSession.h"
 
 #include <csignal>
@@ -18,10 +18,7 @@ class MonitorProcess {
 public:
     // Starts the built Monitor, its standard output into a pipe: headless, or on `display`.
     bool Start(const std::string& display = {}) {
-        const char* program = std::getenv("QPM_MONITOR");
-        if (program == nullptr) {
-            return false;
-        }
+        const std::string program = BuiltMonitor();
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0) {
             return false;
@@ -39,7 +36,7 @@ public:
             }
             unsetenv("WAYLAND_DISPLAY");
             unsetenv("QT_QPA_PLATFORM");
-            execl(program, program, static_cast<char*>(nullptr));
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         close(out[1]);

@@ -4,7 +4,7 @@
 #include "platform/NamedObjects.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Store.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -12,19 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-// $QPM_MONITOR, or the Monitor of the build tree this test belongs to.
-std::string MonitorPath() {
-    const char* path = std::getenv("QPM_MONITOR");
-    if (path != nullptr && *path != '\0') {
-        return path;
-    }
-    char self[4096] = {};
-    const ssize_t size = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir(self, size > 0 ? static_cast<std::size_t>(size) : 0);
-    dir = dir.substr(0, dir.rfind('/')); // <build>/tests/e2e
-    return dir + "/../../src/app/quorvel-monitor";
-}
 
 bool MonitorEventExists() {
     CHandle h(OpenEventA(EVENT_ALL_ACCESS, FALSE, MonitorNames::InstanceEvent));
@@ -35,7 +22,7 @@ bool MonitorEventExists() {
 class Monitor {
 public:
     Monitor(const std::string& log, const std::vector<std::string>& args = {}) {
-        const std::string program = MonitorPath();
+        const std::string program = BuiltMonitor();
         std::vector<std::string> owned = {program};
         owned.insert(owned.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -109,7 +96,7 @@ private:
 class StartupTest : public PrivateEnvTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(access(MonitorPath().c_str(), X_OK), 0) << MonitorPath();
+        ASSERT_EQ(access(BuiltMonitor().c_str(), X_OK), 0) << BuiltMonitor();
         // Headless, whatever the session running the tests has.
         unsetenv("DISPLAY");
         unsetenv("WAYLAND_DISPLAY");

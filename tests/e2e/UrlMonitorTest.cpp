@@ -1,7 +1,7 @@
 // The built Monitor on its own X server: copying an FTP URL starts the client once.
 #include "app/MonitorApp.h"
 #include "platform/registry/Registry.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 #include "urlmon/XSession.h"
 
 #include <memory>
@@ -14,19 +14,6 @@ namespace {
 
 using xsession::CChild;
 using xsession::Environment;
-
-// $QPM_MONITOR, or the Monitor of the build tree this test belongs to.
-std::string MonitorPath() {
-    const char* path = std::getenv("QPM_MONITOR");
-    if (path != nullptr && *path != '\0') {
-        return path;
-    }
-    char self[4096] = {};
-    const ssize_t size = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir(self, size > 0 ? static_cast<std::size_t>(size) : 0);
-    dir = dir.substr(0, dir.rfind('/')); // <build>/tests/e2e
-    return dir + "/../../src/app/quorvel-monitor";
-}
 
 int CountLines(const std::string& text) {
     int lines = 0;
@@ -66,7 +53,7 @@ protected:
 };
 
 TEST_F(UrlMonitorE2eTest, CopiedFtpUrlStartsTheClientOnceAndNothingElseDoes) {
-    const std::string monitorPath = MonitorPath();
+    const std::string monitorPath = BuiltMonitor();
     ASSERT_EQ(access(monitorPath.c_str(), X_OK), 0) << monitorPath;
 
     const std::string folder = m_env.Root() + "/client";

@@ -1,7 +1,7 @@
 // The companion's registry-file, event and open commands, run as a user runs them.
 #include "platform/NamedObjects.h"
 #include "platform/registry/Registry.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <csignal>
 #include <sys/stat.h>
@@ -31,9 +31,7 @@ std::string ShellQuote(const std::string& text) {
 class CompanionTest : public PrivateEnvTest {
 protected:
     void SetUp() override {
-        // $QPM_CTL, or the companion built beside this test.
-        const char* ctl = std::getenv("QPM_CTL");
-        m_ctl = ctl != nullptr && *ctl != '\0' ? ctl : QPM_CTL_PATH;
+        m_ctl = BuiltCompanion();
         ASSERT_EQ(access(m_ctl.c_str(), X_OK), 0) << m_ctl << " is not the built companion";
     }
 

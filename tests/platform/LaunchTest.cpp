@@ -1,5 +1,5 @@
 #include "platform/Launch.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <csignal>
 #include <fcntl.h>

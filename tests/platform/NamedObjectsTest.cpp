@@ -1,6 +1,6 @@
 #include "platform/NamedObjects.h"
 #include "ProcessHelpers.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <csignal>
 #include <dirent.h>

@@ -1,6 +1,6 @@
 #include "platform/registry/RegFile.h"
 #include "platform/registry/Registry.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "platform/registry/Registry.h"
 #include "ProcessHelpers.h"
 #include "platform/registry/Store.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <algorithm>
 #include <chrono>

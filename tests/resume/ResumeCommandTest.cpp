@@ -1,7 +1,7 @@
 #include "ResumeEntries.h"
 #include "app/MonitorApp.h"
 #include "platform/registry/Store.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <cstdlib>
 
@@ -12,12 +12,8 @@ namespace {
 class ResumeCommandTest : public PrivateEnvTest {
 protected:
     int Ctl(const std::string& args, std::string* out = nullptr) {
-        const char* ctl = std::getenv("QPM_CTL");
-        if (ctl == nullptr) {
-            ctl = QPM_CTL_PATH;
-        }
         registry::Store::CloseAll(); // let the companion see a settled file
-        return RunCommand(std::string(ctl) + " resume " + args + " 2>/dev/null", out);
+        return RunCommand(BuiltCompanion() + " resume " + args + " 2>/dev/null", out);
     }
 };
 

@@ -1,7 +1,7 @@
 #include "ResumeEntries.h"
 #include "app/MonitorApp.h"
 #include "support/Fakes.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 using namespace resume_test;
 

@@ -1,6 +1,6 @@
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/ScheduleData.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include "SchedulerTestSupport.h"
 

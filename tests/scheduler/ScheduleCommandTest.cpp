@@ -1,7 +1,7 @@
 // The companion's schedule commands, run as the built program against the private store.
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include "SchedulerTestSupport.h"
 
@@ -22,13 +22,9 @@ protected:
     }
 
     int Ctl(const std::string& args, std::string* out = nullptr) {
-        const char* ctl = std::getenv("QPM_CTL");
-        EXPECT_NE(ctl, nullptr) << "QPM_CTL names the built companion";
-        if (ctl == nullptr) {
-            return -1;
-        }
         std::string text;
-        const int status = RunCommand(Quote(ctl) + " schedule " + args + " 2>/dev/null", &text);
+        const int status =
+            RunCommand(Quote(BuiltCompanion()) + " schedule " + args + " 2>/dev/null", &text);
         if (out != nullptr) {
             *out = text;
         }

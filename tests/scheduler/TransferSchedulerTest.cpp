@@ -6,7 +6,7 @@
 #include "platform/Launch.h"
 #include "scheduler/Schedule.h"
 #include "support/Fakes.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include "SchedulerTestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "scheduler/dialogs/QueueTransfersDlg.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/dialogs/ScheduleTransferDlg.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include "DialogTestSupport.h"
 

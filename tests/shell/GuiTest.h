@@ -5,7 +5,7 @@
 #include "app/MonitorApp.h"
 #include "shell/MainFrame.h"
 #include "support/Fakes.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <QMessageBox>
 #include <QString>

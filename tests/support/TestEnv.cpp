@@ -29,6 +29,10 @@ TestEnv::TestEnv() {
         const char* value = std::getenv(name);
         m_savedEnv.emplace_back(name, value != nullptr ? value : std::string("\x01"));
     }
+    Activate();
+}
+
+void TestEnv::Activate() const {
     setenv("HOME", m_root.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (m_root + "/runtime").c_str(), 1);
@@ -88,4 +92,19 @@ int RunCommand(const std::string& command, std::string* output) {
 
 void SleepMs(int ms) {
     usleep(static_cast<useconds_t>(ms) * 1000);
+}
+
+namespace {
+std::string FromEnvironment(const char* name, const char* builtPath) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::string(value) : std::string(builtPath);
+}
+} // namespace
+
+std::string BuiltMonitor() {
+    return FromEnvironment("QPM_MONITOR", QPM_MONITOR_PATH);
+}
+
+std::string BuiltCompanion() {
+    return FromEnvironment("QPM_CTL", QPM_CTL_PATH);
 }

@@ -1,8 +1,7 @@
-// A private world for one test: HOME, XDG folders, registry files and named objects in a
-// fresh temporary folder, and fresh registry connections. Removed afterwards.
+// A private world for one test or benchmark: HOME, XDG folders, registry files and named objects
+// in a fresh temporary folder, and fresh registry connections. Removed afterwards, with the
+// previous environment restored.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -15,6 +14,8 @@ public:
     TestEnv& operator=(const TestEnv&) = delete;
 
     const std::string& Root() const { return m_root; }
+    // Points this process (HOME, XDG folders, registry files) at this world again.
+    void Activate() const;
     std::string UserStore() const { return m_root + "/config/quorvel-registry/user.db"; }
     std::string MachineStore() const { return m_root + "/machine.db"; }
     // Writes an executable shell script and returns its path.
@@ -26,11 +27,10 @@ private:
     std::vector<std::pair<std::string, std::string>> m_savedEnv;
 };
 
-// A fixture that gives every test its own TestEnv.
-class PrivateEnvTest : public ::testing::Test {
-protected:
-    TestEnv m_env;
-};
+// The built programs: $QPM_MONITOR / $QPM_CTL, or those of the build tree this program was
+// built in.
+std::string BuiltMonitor();
+std::string BuiltCompanion();
 
 // Reads a whole file; empty when it does not exist.
 std::string ReadFileText(const std::string& path);

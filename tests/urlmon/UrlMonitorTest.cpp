@@ -3,7 +3,7 @@
 #include "platform/NamedObjects.h"
 #include "platform/registry/Registry.h"
 #include "support/Fakes.h"
-#include "support/TestEnv.h"
+#include "support/PrivateEnvTest.h"
 
 #include <string>
 #include <vector>

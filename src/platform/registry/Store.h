@@ -115,8 +115,10 @@ private:
     };
     std::vector<CachedStatement> m_statements;
     // What was read, valid while Generation() stays the same: child ids by parent and folded
-    // name (0: no such child), and the values of recently read keys by folded name.
-    static constexpr std::size_t kValueCacheKeys = 4096;
+    // name (0: no such child), and the values of recently read keys by folded name. The bound
+    // holds a whole pass over 10,000 queue entries (a few MB): a pass walks the entries in one
+    // order, so a smaller cache that empties itself would miss on every entry.
+    static constexpr std::size_t kValueCacheKeys = 16384;
     std::unordered_map<std::string, KeyId> m_childCache;
     std::unordered_map<KeyId, std::unordered_map<std::string, Value>> m_valueCache;
     std::uint64_t m_cacheGeneration = ~0ULL;
