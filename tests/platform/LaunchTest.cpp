@@ -2,6 +2,7 @@
 #include "support/PrivateEnvTest.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -83,15 +84,30 @@ protected:
                                      "/proc/$$/status\n"
                                      "} > \"$out.tmp\"\n"
                                      "mv \"$out.tmp\" \"$out\"\n"
-                                     "while [ ! -e \"$out.stop\" ]; do sleep 0.05; "
-                                     "done\n");
+                                     "while [ ! -e \"$out.stop\" ] && [ -e \"$out\" ]; "
+                                     "do sleep 0.05; done\n");
     }
     std::string Report() {
         const std::string path = m_env.Root() + "/report";
         WaitFor([&] { return access(path.c_str(), F_OK) == 0; }, 10000);
         return ReadFileText(path);
     }
-    void Stop() { m_env.WriteFile("report.stop", ""); }
+    // Tells the program to go and waits until it has, so that no test leaves it behind.
+    void Stop() {
+        const std::string report = ReadFileText(m_env.Root() + "/report");
+        m_env.WriteFile("report.stop", "");
+        const auto at = report.find("pid=");
+        if (at == std::string::npos) {
+            return;
+        }
+        const pid_t pid = static_cast<pid_t>(std::atoi(report.c_str() + at + 4));
+        if (pid <= 0) {
+            return;
+        }
+        if (!WaitFor([pid] { return kill(pid, 0) != 0; }, 5000)) {
+            kill(pid, SIGKILL);
+        }
+    }
 };
 
 TEST_F(LaunchTest, TheChildGetsTheExactArgumentsAndNothingElseOfOurs) {
