@@ -686,31 +686,36 @@ Status Store::GetValueAt(KeyId parent, const std::vector<std::string>& path,
     return status == Status::Ok ? Lookup(key, name, out) : status;
 }
 
+const std::vector<Value>* Store::CachedValues(KeyId key, Status* status) {
+    if (auto cached = m_valueCache.find(key); cached != m_valueCache.end()) {
+        return &cached->second;
+    }
+    // A key's values are read together: the stores read several values of one entry.
+    std::vector<Value> values;
+    *status = QueryValues(key, &values);
+    if (*status != Status::Ok) {
+        return nullptr;
+    }
+    if (m_valueCache.size() >= kValueCacheKeys) {
+        m_valueCache.clear();
+    }
+    return &(m_valueCache[key] = std::move(values));
+}
+
 Status Store::Lookup(KeyId key, const std::string& name, Value* out) {
-    auto cached = m_valueCache.find(key);
-    if (cached == m_valueCache.end()) {
-        // A key's values are read together: the stores read several values of one entry.
-        std::vector<Value> values;
-        const Status status = Values(key, &values);
-        if (status != Status::Ok) {
-            return status;
-        }
-        if (m_valueCache.size() >= kValueCacheKeys) {
-            m_valueCache.clear();
-        }
-        auto& byName = m_valueCache[key];
-        for (auto& value : values) {
-            std::string fold = Fold(value.name);
-            byName.emplace(std::move(fold), std::move(value));
-        }
-        cached = m_valueCache.find(key);
+    Status status = Status::Ok;
+    const std::vector<Value>* values = CachedValues(key, &status);
+    if (values == nullptr) {
+        return status;
     }
-    const auto it = cached->second.find(Fold(name));
-    if (it == cached->second.end()) {
-        return Status::NotFound;
+    const std::string fold = Fold(name);
+    for (const Value& value : *values) {
+        if (Fold(value.name) == fold) {
+            *out = value;
+            return Status::Ok;
+        }
     }
-    *out = it->second;
-    return Status::Ok;
+    return Status::NotFound;
 }
 
 Status Store::SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,
@@ -770,6 +775,16 @@ Status Store::Values(KeyId key, std::vector<Value>* out) {
     if (!EnsureOpen(false)) {
         return Status::Ok;
     }
+    Refresh();
+    Status status = Status::Ok;
+    if (const std::vector<Value>* values = CachedValues(key, &status)) {
+        *out = *values;
+    }
+    return status;
+}
+
+Status Store::QueryValues(KeyId key, std::vector<Value>* out) {
+    out->clear();
     sqlite3_stmt* stmt = Prepare("SELECT name, type, data FROM vals WHERE key=?1 ORDER BY fold");
     if (stmt == nullptr) {
         return Status::Unavailable;

@@ -91,6 +91,10 @@ private:
     void Refresh();
     Status Resolve(KeyId parent, const std::vector<std::string>& path, KeyId* out);
     Status Lookup(KeyId key, const std::string& name, Value* out);
+    // A key's values in name order, from the cache or read into it; null with `status` set
+    // when they cannot be read.
+    const std::vector<Value>* CachedValues(KeyId key, Status* status);
+    Status QueryValues(KeyId key, std::vector<Value>* out);
     int Step(const char* sql);
     // The first copy of the WAL index header (48 bytes), changed by every commit.
     struct WalHeader {
@@ -120,7 +124,7 @@ private:
     // order, so a smaller cache that empties itself would miss on every entry.
     static constexpr std::size_t kValueCacheKeys = 16384;
     std::unordered_map<std::string, KeyId> m_childCache;
-    std::unordered_map<KeyId, std::unordered_map<std::string, Value>> m_valueCache;
+    std::unordered_map<KeyId, std::vector<Value>> m_valueCache;
     std::uint64_t m_cacheGeneration = ~0ULL;
     const void* m_walIndex = nullptr; // mapped and unmapped by SQLite
     bool m_walTried = false;
