@@ -24,10 +24,7 @@ constexpr const char* kUsage =
     "forget  delete one entry, or all of them, as declining does\n";
 
 struct CProfile : CWinApp {
-    CProfile() {
-        SetRegistryKey(MonitorNames::RegistryKey);
-        SetProfileName(MonitorNames::ProfileName);
-    }
+    CProfile() { UseMonitorProfile(*this); }
 };
 
 struct Row {

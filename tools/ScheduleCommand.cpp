@@ -1,6 +1,7 @@
 // schedule list|add|remove: the scheduled queue transfers, through the Monitor's own store and
 // schedule classes.
 #include "Command.h"
+#include "app/MonitorApp.h"
 
 #include "platform/Time.h"
 #include "platform/WinApp.h"
@@ -30,10 +31,7 @@ const char* const kUnitNames[] = {"minutes", "hours", "days", "weeks", "months"}
 
 class CProfile : public CWinApp {
 public:
-    CProfile() {
-        SetRegistryKey("Marrowfen");
-        SetProfileName("QUORVEL PRO");
-    }
+    CProfile() { UseMonitorProfile(*this); }
 };
 
 std::string LocalText(CTime t) {

@@ -1,5 +1,6 @@
 // What the resume store costs with many entries: CountValid runs at every opening of the main
 // and tray menus, GetIdList and Read once per resume.
+#include "app/MonitorApp.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/Store.h"
@@ -38,8 +39,7 @@ void Fill(int count) {
 CWinApp& Profile() {
     static TestEnv store;
     static CWinApp app;
-    app.SetRegistryKey("Marrowfen");
-    app.SetProfileName("QUORVEL PRO");
+    UseMonitorProfile(app);
     return app;
 }
 

@@ -1,4 +1,5 @@
 // One scheduler pass over stores of different sizes, in a private store of its own.
+#include "app/MonitorApp.h"
 #include "app/SiblingPrograms.h"
 #include "platform/Launch.h"
 #include "platform/Time.h"
@@ -22,10 +23,7 @@ namespace {
 
 class CProfile : public CWinApp {
 public:
-    CProfile() {
-        SetRegistryKey("Marrowfen");
-        SetProfileName("QUORVEL PRO");
-    }
+    CProfile() { UseMonitorProfile(*this); }
 };
 
 // The client as the engine sees it; launches go to a program that exits at once.

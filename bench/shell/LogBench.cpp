@@ -30,8 +30,7 @@ void AppendLines(benchmark::State& state, bool shown) {
     UsePrivateFolders();
     EnsureBenchApplication();
     CWinApp profile;
-    profile.SetRegistryKey(MonitorNames::RegistryKey);
-    profile.SetProfileName(MonitorNames::ProfileName);
+    UseMonitorProfile(profile);
     for (auto _ : state) {
         CLogCtrl log;
         log.OnCreate(profile);

@@ -80,8 +80,7 @@ void BM_MainFrameWith100kLines(benchmark::State& state) {
         CFakeClipboard clipboard;
         CFakeShell shell;
         CMonitorApp app(desktop, clipboard, shell);
-        app.SetRegistryKey(MonitorNames::RegistryKey);
-        app.SetProfileName(MonitorNames::ProfileName);
+        UseMonitorProfile(app);
         CMainFrame frame(app, CRect{0, 0, 450, 300});
         frame.OnHide();
         QApplication::processEvents();

@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
                        reinterpret_cast<const BYTE*>(clientFolder.data()),
                        static_cast<DWORD>(clientFolder.size()));
         CWinApp prefs;
-        prefs.SetRegistryKey(MonitorNames::RegistryKey);
-        prefs.SetProfileName(MonitorNames::ProfileName);
+        UseMonitorProfile(prefs);
         prefs.WriteProfileInt(MonitorNames::PreferencesSection, "URLMonitor", 1);
     }
 

@@ -112,8 +112,7 @@ int RunBenchmarks(int argc, char** argv, const std::string& display, bench::CChi
     }
 
     CWinApp prefs;
-    prefs.SetRegistryKey(MonitorNames::RegistryKey);
-    prefs.SetProfileName(MonitorNames::ProfileName);
+    UseMonitorProfile(prefs);
     prefs.WriteProfileInt(MonitorNames::PreferencesSection, "URLMonitor", 1);
 
     CQtClipboard qtClipboard;

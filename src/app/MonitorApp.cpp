@@ -26,8 +26,7 @@ BOOL CMonitorApp::InitInstance(const std::string& commandLine) {
 
     m_hMutex = CHandle(CreateMutexA(nullptr, FALSE, MonitorNames::Mutex));
 
-    SetRegistryKey(MonitorNames::RegistryKey);
-    SetProfileName(MonitorNames::ProfileName);
+    UseMonitorProfile(*this);
 
     if (m_lpCmdLine.find("wstart") != std::string::npos &&
         GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 1) == 0) {

@@ -28,6 +28,13 @@ constexpr const char* ColorsSection = "CurrentVersion\\Colors";
 constexpr const char* ClientExe = "Quorvel PRO.exe";
 } // namespace MonitorNames
 
+// Roots a profile where the Monitor, the client and its helpers keep their settings:
+// HKEY_CURRENT_USER\Software\Marrowfen\QUORVEL PRO.
+inline void UseMonitorProfile(CWinApp& app) {
+    app.SetRegistryKey(MonitorNames::RegistryKey);
+    app.SetProfileName(MonitorNames::ProfileName);
+}
+
 // The platform's folder separator, which ends every client folder.
 constexpr char kFolderSeparator = '/';
 

@@ -68,8 +68,7 @@ TEST_F(MonitorAppTest, SecondInstanceEndsSilentlyAndLeavesTheFirstRunning) {
 TEST_F(MonitorAppTest, WStartAnywhereCaseSensitiveHonoursTheSwitch) {
     {
         CWinApp prefs;
-        prefs.SetRegistryKey(MonitorNames::RegistryKey);
-        prefs.SetProfileName(MonitorNames::ProfileName);
+        UseMonitorProfile(prefs);
         prefs.WriteProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 0);
     }
     for (const char* line : {"wstart", "/wstart", "-wstart", "xwstartx", "a b wstart"}) {

@@ -1,4 +1,5 @@
 // The built Monitor, headless, hands a due queue to the client at its first scheduler tick.
+#include "app/MonitorApp.h"
 #include "platform/Time.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
@@ -19,10 +20,7 @@ namespace {
 
 class CProfile : public CWinApp {
 public:
-    CProfile() {
-        SetRegistryKey("Marrowfen");
-        SetProfileName("QUORVEL PRO");
-    }
+    CProfile() { UseMonitorProfile(*this); }
 };
 
 // Starts a program with the test's environment, its output into a file; ends it by pid.

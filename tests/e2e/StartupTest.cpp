@@ -106,8 +106,7 @@ protected:
 
     static void SetWStart(int value) {
         CWinApp prefs;
-        prefs.SetRegistryKey(MonitorNames::RegistryKey);
-        prefs.SetProfileName(MonitorNames::ProfileName);
+        UseMonitorProfile(prefs);
         ASSERT_TRUE(
             prefs.WriteProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", value));
         registry::Store::CloseAll();

@@ -66,8 +66,7 @@ TEST_F(UrlMonitorE2eTest, CopiedFtpUrlStartsTheClientOnceAndNothingElseDoes) {
         RegSetValueExA(key.Get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.data()),
                        static_cast<DWORD>(folder.size()));
         CWinApp prefs;
-        prefs.SetRegistryKey(MonitorNames::RegistryKey);
-        prefs.SetProfileName(MonitorNames::ProfileName);
+        UseMonitorProfile(prefs);
         ASSERT_TRUE(prefs.WriteProfileInt(MonitorNames::PreferencesSection, "URLMonitor", 1));
     }
 

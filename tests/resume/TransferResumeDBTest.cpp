@@ -1,5 +1,6 @@
 #include "resume/TransferResumeDB.h"
 #include "ResumeEntries.h"
+#include "app/MonitorApp.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Store.h"
 #include "scheduler/QueueScheduleDB.h"
@@ -13,10 +14,7 @@ using Names = std::vector<std::string>;
 
 class TransferResumeDBTest : public PrivateEnvTest {
 protected:
-    TransferResumeDBTest() {
-        m_app.SetRegistryKey("Marrowfen");
-        m_app.SetProfileName("QUORVEL PRO");
-    }
+    TransferResumeDBTest() { UseMonitorProfile(m_app); }
     CWinApp m_app;
 };
 

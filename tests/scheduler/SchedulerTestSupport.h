@@ -1,6 +1,7 @@
 // Helpers shared by the scheduler tests: the client's profile, raw entry values, time zones.
 #pragma once
 
+#include "app/MonitorApp.h"
 #include "platform/Time.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
@@ -15,10 +16,7 @@
 // The application's profile as the Monitor sets it up.
 class CClientProfile : public CWinApp {
 public:
-    CClientProfile() {
-        SetRegistryKey("Marrowfen");
-        SetProfileName("QUORVEL PRO");
-    }
+    CClientProfile() { UseMonitorProfile(*this); }
 };
 
 // Writes one raw value into subkey `name` of the Queue key, creating it.

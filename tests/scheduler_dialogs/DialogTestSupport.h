@@ -2,6 +2,7 @@
 // their own event loop, and the client's profile for the store.
 #pragma once
 
+#include "app/MonitorApp.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
@@ -105,10 +106,7 @@ inline std::shared_ptr<MessageAnswer> AnswerMessageBox(QMessageBox::StandardButt
 // application.
 class CClientProfile : public CWinApp {
 public:
-    CClientProfile() {
-        SetRegistryKey("Marrowfen");
-        SetProfileName("QUORVEL PRO");
-    }
+    CClientProfile() { UseMonitorProfile(*this); }
 };
 
 // The eight fields of a record, for comparisons with readable failures.

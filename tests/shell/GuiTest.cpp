@@ -1,4 +1,5 @@
 #include "GuiTest.h"
+#include "app/MonitorApp.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -83,8 +84,7 @@ std::vector<std::string> Describe(const QMenu& menu) {
 
 void FrameTest::SetUp() {
     app = std::make_unique<CMonitorApp>(desktop, clipboard, shell);
-    app->SetRegistryKey(MonitorNames::RegistryKey);
-    app->SetProfileName(MonitorNames::ProfileName);
+    UseMonitorProfile(*app);
     CRect rect{100, 50, 550, 350};
     frame = std::make_unique<CTestFrame>(*app, rect);
     app->m_urlMonitor.Attach(&frame->m_wndLog);

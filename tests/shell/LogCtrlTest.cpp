@@ -1,4 +1,5 @@
 #include "GuiTest.h"
+#include "app/MonitorApp.h"
 #include "platform/Clock.h"
 #include "platform/Time.h"
 #include "platform/registry/Registry.h"
@@ -13,10 +14,7 @@ namespace {
 
 class LogCtrlTest : public GuiTest {
 protected:
-    LogCtrlTest() {
-        profile.SetRegistryKey(MonitorNames::RegistryKey);
-        profile.SetProfileName(MonitorNames::ProfileName);
-    }
+    LogCtrlTest() { UseMonitorProfile(profile); }
     void SetColor(const char* name, int value) {
         profile.WriteProfileInt(MonitorNames::ColorsSection, name, value);
     }

@@ -43,10 +43,7 @@ public:
 
 class UrlMonitorTest : public PrivateEnvTest {
 protected:
-    UrlMonitorTest() {
-        prefs.SetRegistryKey(MonitorNames::RegistryKey);
-        prefs.SetProfileName(MonitorNames::ProfileName);
-    }
+    UrlMonitorTest() { UseMonitorProfile(prefs); }
     void SetPreference(int value) {
         prefs.WriteProfileInt(MonitorNames::PreferencesSection, "URLMonitor", value);
     }
