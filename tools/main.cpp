@@ -1,6 +1,7 @@
 // quorvel-monitorctl: the Monitor's state and protocols from the command line, through the
 // same store and platform code the Monitor uses.
 #include "Command.h"
+#include "app/Version.h"
 
 #include <cstdio>
 #include <cstring>
@@ -47,7 +48,8 @@ void PrintUsage(FILE* out) {
     for (const auto& sub : kSubcommands) {
         std::fprintf(out, "  %s\n", sub.summary);
     }
-    std::fprintf(out, "\n'quorvel-monitorctl COMMAND --help' describes one command.\n"
+    std::fprintf(out, "\n'quorvel-monitorctl COMMAND --help' describes one command;\n"
+                      "'quorvel-monitorctl --version' prints the version.\n"
                       "Exit status: 0 success, 1 not found or false, 2 bad usage or input.\n");
 }
 
@@ -61,6 +63,10 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(stdout);
+        return ctl::kOk;
+    }
+    if (command == "--version") {
+        std::printf("quorvel-monitorctl %s\n", MonitorVersion::Number);
         return ctl::kOk;
     }
     for (const auto& sub : kSubcommands) {

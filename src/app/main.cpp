@@ -1,6 +1,7 @@
 // The Monitor's entry point: picks a Qt platform that works for a resident tray program,
 // then runs start-up and the event loop.
 #include "app/MonitorApp.h"
+#include "app/Version.h"
 #include "platform/Launch.h"
 #include "platform/qt/QtClipboard.h"
 #include "shell/MainFrame.h"
@@ -11,10 +12,43 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
 namespace {
+
+constexpr const char* kHelp =
+    "usage: quorvel-monitor [wstart]\n"
+    "\n"
+    "The Quorvel PRO Monitor: from an icon in the notification area it hands scheduled\n"
+    "transfer queues to Quorvel PRO, starts Quorvel PRO for copied FTP links and resumes\n"
+    "interrupted transfers. A second Monitor of the same user ends at once.\n"
+    "\n"
+    "  wstart     a start at logon: ends at once when \"Load Monitor at startup\" is off\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "\n"
+    "Qt's own options (-platform NAME, -display DISPLAY ...) are understood as well.\n"
+    "The state lives in the store that quorvel-monitorctl reads and writes; see\n"
+    "quorvel-monitor(1).\n";
+
+// `--help` or `--version` as the whole command line is answered without a display and
+// without starting a Monitor; any other command line is the Monitor's own.
+bool AnswerInformationRequest(int argc, char** argv) {
+    if (argc != 2) {
+        return false;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kHelp, stdout);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quorvel-monitor %s\n", MonitorVersion::Number);
+        return true;
+    }
+    return false;
+}
 
 bool HasEnv(const char* name) {
     const char* value = std::getenv(name);
@@ -54,6 +88,9 @@ bool IsHeadless() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (AnswerInformationRequest(argc, argv)) {
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     ChooseQtPlatform();
     // The log mirror may write into a pipe whose reader has gone; that must not end the
     // Monitor. Started programs get their signals back to default.

@@ -1,6 +1,7 @@
 // The built Monitor started headless as a user starts it: one instance per user, and the
 // start-at-logon switch.
 #include "app/MonitorApp.h"
+#include "app/Version.h"
 #include "platform/NamedObjects.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Store.h"
@@ -154,6 +155,21 @@ TEST_F(StartupTest, OfTwentyMonitorsStartedAtOnceExactlyOneStays) {
             EXPECT_EQ(status, 0) << "pid " << monitor->Pid();
         }
     }
+}
+
+// Answered before any display is opened: with a display that cannot be reached, starting a
+// Monitor would abort.
+TEST_F(StartupTest, HelpAndVersionAnswerWithoutAMonitorOrADisplay) {
+    const std::string run = "env -u QT_QPA_PLATFORM DISPLAY=:4711 '" + BuiltMonitor() + "' ";
+    std::string out;
+    EXPECT_EQ(RunCommand(run + "--version", &out), 0);
+    EXPECT_EQ(out, "quorvel-monitor " + std::string(MonitorVersion::Number) + "\n");
+    EXPECT_EQ(RunCommand(run + "--help", &out), 0);
+    EXPECT_EQ(out.rfind("usage: quorvel-monitor [wstart]\n", 0), 0u) << out;
+    EXPECT_FALSE(MonitorEventExists());
+    // Anywhere else on the command line they are the Monitor's words like any other.
+    Monitor monitor(Log(), {"--help", "x"});
+    EXPECT_TRUE(WaitFor(MonitorEventExists, 20000)) << ReadFileText(Log());
 }
 
 TEST_F(StartupTest, StartedAtLogonWithTheSwitchOffItEndsAtOnce) {

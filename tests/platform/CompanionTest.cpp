@@ -1,4 +1,5 @@
 // The companion's registry-file, event and open commands, run as a user runs them.
+#include "app/Version.h"
 #include "platform/NamedObjects.h"
 #include "platform/registry/Registry.h"
 #include "support/PrivateEnvTest.h"
@@ -68,6 +69,9 @@ TEST_F(CompanionTest, HelpIsThereForTheToolAndEverySubcommand) {
             << help.out;
         EXPECT_EQ(help.err, "") << sub;
     }
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "quorvel-monitorctl " + std::string(MonitorVersion::Number) + "\n");
     ExpectRefused(Run({"frobnicate"}), "frobnicate");
     EXPECT_EQ(Run({}).status, 2);
     ExpectRefused(Run({"import"}), "import");
