@@ -1,11 +1,10 @@
 // Profile reads as the Monitor makes them: one integer preference read again and again, and
 // the scheduler's pass over 1,000 queue entries (list the ids, then read the four values of
 // each entry through the profile), warm and with the store changed before every pass.
-#include "platform/registry/Store.h"
+#include "platform/registry/Registry.h"
 #include "support/TestEnv.h"
 
 #include "platform/WinApp.h"
-#include "platform/registry/Registry.h"
 
 #include <benchmark/benchmark.h>
 
@@ -44,7 +43,7 @@ void BM_SchedulerPassOver1000Entries(benchmark::State& state) {
     const int entries = static_cast<int>(state.range(0));
     {
         // Written in one transaction: only the reads are measured.
-        registry::WriteTransaction tx(registry::Store::For(registry::Root::CurrentUser));
+        CRegTransaction tx(HKEY_CURRENT_USER);
         BYTE record[32] = {};
         for (int id = 1; id <= entries; ++id) {
             char section[64];

@@ -3,7 +3,6 @@
 #include "app/MonitorApp.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
-#include "platform/registry/Store.h"
 #include "resume/TransferResumeDB.h"
 #include "support/TestEnv.h"
 
@@ -21,7 +20,7 @@ void Fill(int count) {
                       "Software\\Marrowfen\\QUORVEL PRO\\CurrentVersion\\KTXfer");
         RegDeleteTreeA(parent.Get(), "DB");
     }
-    registry::WriteTransaction transaction(registry::Store::For(registry::Root::CurrentUser));
+    CRegTransaction transaction(HKEY_CURRENT_USER);
     const BYTE two[4] = {2, 0, 0, 0};
     const BYTE size[4] = {0x20, 0x03, 0, 0};
     const std::vector<BYTE> data(800, 1);

@@ -4,7 +4,7 @@
 #include "platform/Launch.h"
 #include "platform/Time.h"
 #include "platform/WinApp.h"
-#include "platform/registry/Store.h"
+#include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/TransferScheduler.h"
@@ -45,7 +45,7 @@ void WriteEntries(CQueueScheduleDB& db, int first, int count, const std::string&
                   CTime anchor) {
     // One transaction for the lot: setting up 10,000 entries one durable write at a time
     // would take longer than the measurement.
-    registry::WriteTransaction transaction(registry::Store::For(registry::Root::CurrentUser));
+    CRegTransaction transaction(HKEY_CURRENT_USER);
     CSchedule s;
     s.m_bOnce = 0;
     s.m_nUnit = PeriodUnit::Days;

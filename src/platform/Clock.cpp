@@ -1,28 +1,15 @@
 #include "platform/Clock.h"
 
-#include <ctime>
+#include "platform/SystemTime.h"
 
 namespace {
 
-class CSystemClock : public IClock {
-public:
-    std::int64_t Now() const override { return static_cast<std::int64_t>(std::time(nullptr)); }
-    DWORD GetTickCount() const override {
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
-                        static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
-        return static_cast<DWORD>(ms);
-    }
-};
-
-const CSystemClock g_systemClock;
-const IClock* g_pClock = &g_systemClock;
+const IClock* g_pClock = nullptr; // the system clock
 
 } // namespace
 
 const IClock& CurrentClock() {
-    return *g_pClock;
+    return g_pClock != nullptr ? *g_pClock : SystemClock();
 }
 
 ScopedClock::ScopedClock(const IClock& clock) : m_pPrevious(g_pClock) {

@@ -1,18 +1,7 @@
 #include "platform/Time.h"
 
 #include "platform/Clock.h"
-
-#include <clocale>
-#include <locale.h>
-
-namespace {
-
-locale_t CLocale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return loc;
-}
-
-} // namespace
+#include "platform/SystemTime.h"
 
 CTime::CTime(int year, int month, int day, int hour, int minute, int second, int dst) {
     std::tm tm{};
@@ -47,8 +36,7 @@ std::optional<CTime> CTime::FromSeconds(std::int64_t seconds) {
 }
 
 bool CTime::GetLocalTm(std::tm* out) const {
-    const std::time_t t = m_time;
-    return localtime_r(&t, out) != nullptr;
+    return LocalTime(m_time, out);
 }
 
 namespace {
@@ -85,7 +73,5 @@ std::string CTime::Format(const char* format) const {
     if (format == nullptr || !GetLocalTm(&tm)) {
         return {};
     }
-    char buffer[256];
-    const size_t n = strftime_l(buffer, sizeof buffer, format, &tm, CLocale());
-    return std::string(buffer, n);
+    return FormatTimeC(format, tm);
 }

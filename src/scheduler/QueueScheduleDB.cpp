@@ -2,7 +2,6 @@
 
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
-#include "platform/registry/Store.h"
 
 #include <algorithm>
 #include <climits>
@@ -138,14 +137,13 @@ CStoreReadBatch::~CStoreReadBatch() {
 void CStoreReadBatch::Begin() {
     // Without a transaction every read simply locks on its own.
     if (!m_open) {
-        m_open =
-            registry::Store::For(registry::Root::CurrentUser).BeginWrite() == registry::Status::Ok;
+        m_open = RegBeginTransaction(HKEY_CURRENT_USER) == ERROR_SUCCESS;
     }
 }
 
 void CStoreReadBatch::End() {
     if (m_open) {
-        registry::Store::For(registry::Root::CurrentUser).Commit();
+        RegCommitTransaction(HKEY_CURRENT_USER);
         m_open = false;
     }
 }
@@ -320,7 +318,7 @@ int CQueueScheduleDB::Write(int id, const SCHEDULEDATA* pData, const char* queue
     const auto bytes = pData->ToBytes();
     // One transaction: the client never sees an entry half rewritten, and the four values
     // cost one durable commit instead of four.
-    registry::WriteTransaction transaction(registry::Store::For(registry::Root::CurrentUser));
+    CRegTransaction transaction(HKEY_CURRENT_USER);
     m_pApp->WriteProfileInt(section.c_str(), "DBVER", 1);
     m_pApp->WriteProfileString(section.c_str(), "QueueName", queueName != nullptr ? queueName : "");
     m_pApp->WriteProfileInt(section.c_str(), "DataSize", static_cast<int>(SCHEDULEDATA::kSize));

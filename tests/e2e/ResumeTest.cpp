@@ -2,7 +2,6 @@
 // question, starts the right helper programs once each when the countdown runs out.
 #include "app/MonitorApp.h"
 #include "platform/registry/Registry.h"
-#include "platform/registry/Store.h"
 #include "support/PrivateEnvTest.h"
 
 #include <algorithm>
@@ -80,7 +79,7 @@ TEST_F(ResumeEndToEnd, UnansweredQuestionResumesEachTransferOnceFromTheLastIdToT
              std::vector<BYTE>(folder.begin(), folder.end() + 1));
     WriteEntry(3, 1); // a download
     WriteEntry(7, 0); // an upload
-    registry::Store::CloseAll();
+    RegCloseStores();
 
     const auto start = std::chrono::steady_clock::now();
     const pid_t monitor = StartMonitor(m_env.Root() + "/monitor.log");

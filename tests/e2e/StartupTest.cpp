@@ -4,7 +4,7 @@
 #include "app/Version.h"
 #include "platform/NamedObjects.h"
 #include "platform/WinApp.h"
-#include "platform/registry/Store.h"
+#include "platform/registry/Registry.h"
 #include "support/PrivateEnvTest.h"
 
 #include <csignal>
@@ -110,7 +110,7 @@ protected:
         UseMonitorProfile(prefs);
         ASSERT_TRUE(
             prefs.WriteProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", value));
-        registry::Store::CloseAll();
+        RegCloseStores();
     }
 };
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 pid_t ForkChild(const std::function<int()>& body) {
-    registry::Store::CloseAll();
+    RegCloseStores();
     const pid_t pid = fork();
     if (pid == 0) {
         int status = 99;
@@ -15,7 +15,7 @@ pid_t ForkChild(const std::function<int()>& body) {
             status = body();
         } catch (...) {
         }
-        registry::Store::CloseAll();
+        RegCloseStores();
         _exit(status);
     }
     return pid;

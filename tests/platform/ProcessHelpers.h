@@ -2,7 +2,7 @@
 // processes (locks, named objects, concurrent writers).
 #pragma once
 
-#include "platform/registry/Store.h"
+#include "platform/registry/Registry.h"
 
 #include <functional>
 #include <string>

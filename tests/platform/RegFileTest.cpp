@@ -287,7 +287,7 @@ TEST_F(RegFileStoreTest, AnImportThatCannotFinishLeavesEveryRootAsItWas) {
     // The machine file cannot be made: its folder is a plain file.
     const std::string blocker = m_env.WriteFile("blocker", "");
     setenv("QUORVEL_REGISTRY_MACHINE", (blocker + "/machine.db").c_str(), 1);
-    registry::Store::CloseAll();
+    RegCloseStores();
     testing::internal::CaptureStderr();
     RegFileError error;
     EXPECT_FALSE(Import("REGEDIT4\n[HKCU\\Before]\n\"v\"=\"new\"\n[HKCU\\Added]\n"

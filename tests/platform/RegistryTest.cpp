@@ -1,6 +1,6 @@
 #include "platform/registry/Registry.h"
 #include "ProcessHelpers.h"
-#include "platform/registry/Store.h"
+#include "platform/sqlite/Store.h"
 #include "support/PrivateEnvTest.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "ResumeEntries.h"
 #include "app/MonitorApp.h"
-#include "platform/registry/Store.h"
+#include "platform/registry/Registry.h"
 #include "support/PrivateEnvTest.h"
 
 #include <cstdlib>
@@ -12,7 +12,7 @@ namespace {
 class ResumeCommandTest : public PrivateEnvTest {
 protected:
     int Ctl(const std::string& args, std::string* out = nullptr) {
-        registry::Store::CloseAll(); // let the companion see a settled file
+        RegCloseStores(); // let the companion see a settled file
         return RunCommand(BuiltCompanion() + " resume " + args + " 2>/dev/null", out);
     }
 };

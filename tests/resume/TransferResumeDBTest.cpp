@@ -2,7 +2,7 @@
 #include "ResumeEntries.h"
 #include "app/MonitorApp.h"
 #include "platform/WinApp.h"
-#include "platform/registry/Store.h"
+#include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "support/PrivateEnvTest.h"
 
@@ -187,11 +187,11 @@ TEST_F(TransferResumeDBTest, AProfileRootedElsewhereJudgesNothingAndDeletesNothi
 
 TEST_F(TransferResumeDBTest, AThousandEntries) {
     {
-        registry::WriteTransaction transaction(registry::Store::For(registry::Root::CurrentUser));
+        CRegTransaction transaction(HKEY_CURRENT_USER);
         for (int id = 1; id <= 1000; ++id) {
             WriteEntry(std::to_string(id), Entry{id % 10 == 0 ? 1u : 2u, 800, Record(1)});
         }
-        ASSERT_EQ(transaction.Commit(), registry::Status::Ok);
+        ASSERT_EQ(transaction.Commit(), ERROR_SUCCESS);
     }
     CTransferResumeDB db(&m_app);
     EXPECT_EQ(db.CountValid(), 900);

@@ -1,6 +1,6 @@
 #include "support/TestEnv.h"
 
-#include "platform/registry/Store.h"
+#include "platform/registry/Registry.h"
 
 #include <array>
 #include <cstdio>
@@ -38,11 +38,11 @@ void TestEnv::Activate() const {
     setenv("XDG_RUNTIME_DIR", (m_root + "/runtime").c_str(), 1);
     unsetenv("QUORVEL_REGISTRY_USER");
     setenv("QUORVEL_REGISTRY_MACHINE", MachineStore().c_str(), 1);
-    registry::Store::CloseAll();
+    RegCloseStores();
 }
 
 TestEnv::~TestEnv() {
-    registry::Store::CloseAll();
+    RegCloseStores();
     for (const auto& [name, value] : m_savedEnv) {
         if (value == "\x01") {
             unsetenv(name.c_str());

@@ -153,8 +153,18 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && Fold(text.substr(0, prefix.size())) == Fold(prefix);
+    return text.size() >= prefix.size() &&
+           UpperAscii(text.substr(0, prefix.size())) == UpperAscii(prefix);
 }
 
 int HexDigit(char c) {
@@ -368,7 +378,7 @@ std::string RootName(Root root) {
 bool ParseKeyName(const std::string& name, Root* root, std::vector<std::string>* path,
                   std::string* error) {
     const auto slash = name.find('\\');
-    const std::string head = Fold(name.substr(0, slash));
+    const std::string head = UpperAscii(name.substr(0, slash));
     if (head == "HKEY_CURRENT_USER" || head == "HKCU") {
         *root = Root::CurrentUser;
     } else if (head == "HKEY_LOCAL_MACHINE" || head == "HKLM") {
@@ -517,16 +527,16 @@ bool ApplyRegFile(const std::vector<RegFileKey>& keys, RegFileError* error) {
     for (const auto& key : keys) {
         uses[key.root == Root::CurrentUser ? 0 : 1] = true;
     }
-    std::optional<WriteTransaction> transactions[2];
+    std::optional<CRegTransaction> transactions[2];
     for (int i = 0; i < 2; ++i) {
         if (!uses[i]) {
             continue;
         }
         const Root root = i == 0 ? Root::CurrentUser : Root::LocalMachine;
-        transactions[i].emplace(Store::For(root));
-        if (transactions[i]->Started() != Status::Ok) {
+        transactions[i].emplace(RootKey(root));
+        if (transactions[i]->Started() != ERROR_SUCCESS) {
             return Fail(error, 0,
-                        "the store " + StorePath(root) + " for " + RootName(root) +
+                        RegStoreLocation(RootKey(root)) + " for " + RootName(root) +
                             " cannot be written");
         }
     }
@@ -560,7 +570,7 @@ bool ApplyRegFile(const std::vector<RegFileKey>& keys, RegFileError* error) {
         }
     }
     for (int i = 1; i >= 0; --i) {
-        if (transactions[i] && transactions[i]->Commit() != Status::Ok) {
+        if (transactions[i] && transactions[i]->Commit() != ERROR_SUCCESS) {
             return Fail(error, 0, "the changes could not be saved");
         }
     }
@@ -582,11 +592,11 @@ std::string Quote(const std::string& text) {
 
 // A text value the "text" form gives back exactly: one terminating NUL and nothing a line or a
 // decoder would change.
-bool TextForm(const Value& value, std::string* text) {
-    if (value.type != REG_SZ || value.data.empty() || value.data.back() != 0) {
+bool TextForm(DWORD type, const std::vector<BYTE>& data, std::string* text) {
+    if (type != REG_SZ || data.empty() || data.back() != 0) {
         return false;
     }
-    text->assign(value.data.begin(), value.data.end() - 1);
+    text->assign(data.begin(), data.end() - 1);
     return text->find_first_of(std::string("\0\r\n", 3)) == std::string::npos && IsUtf8(*text);
 }
 
@@ -614,15 +624,73 @@ bool NameWritable(const std::string& name, RegFileFormat format) {
     return format != RegFileFormat::Utf16 || IsUtf8(name);
 }
 
-Status ExportKey(Store& store, KeyId id, const std::string& fullName, RegFileFormat format,
-                 std::string* out, std::string* error) {
+// A value as listed by RegEnumValueA, data grown until it fits.
+struct ListedValue {
+    std::string name;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+
+Status ToStatus(LSTATUS rc) {
+    switch (rc) {
+    case ERROR_SUCCESS:
+        return Status::Ok;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_KEY_DELETED:
+        return Status::NotFound;
+    default:
+        return Status::Unavailable;
+    }
+}
+
+Status ListValues(HKEY key, std::vector<ListedValue>* out) {
+    char name[kMaxRegNameLength + 1];
+    std::vector<BYTE> data(256);
+    for (DWORD index = 0;;) {
+        DWORD nameLength = sizeof name;
+        DWORD type = 0;
+        auto size = static_cast<DWORD>(data.size());
+        const LSTATUS rc =
+            RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            return Status::Ok;
+        }
+        if (rc == ERROR_MORE_DATA && size > data.size()) {
+            data.resize(size); // the same index again with room for the data
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) {
+            return ToStatus(rc);
+        }
+        out->push_back({std::string(name, nameLength), type,
+                        std::vector<BYTE>(data.begin(), data.begin() + size)});
+        ++index;
+    }
+}
+
+Status ListSubkeys(HKEY key, std::vector<std::string>* out) {
+    char name[kMaxRegNameLength + 1];
+    for (DWORD index = 0;; ++index) {
+        const LSTATUS rc = RegEnumKeyA(key, index, name, sizeof name);
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            return Status::Ok;
+        }
+        if (rc != ERROR_SUCCESS) {
+            return ToStatus(rc);
+        }
+        out->emplace_back(name);
+    }
+}
+
+Status ExportKey(HKEY key, const std::string& fullName, RegFileFormat format, std::string* out,
+                 std::string* error) {
     if (!NameWritable(fullName, format)) {
         *error = "the key name '" + fullName + "' cannot be written in this format";
         return Status::Unavailable;
     }
     *out += "[" + fullName + "]\r\n";
-    std::vector<Value> values;
-    Status status = store.Values(id, &values);
+    std::vector<ListedValue> values;
+    Status status = ListValues(key, &values);
     if (status != Status::Ok) {
         return status;
     }
@@ -633,7 +701,7 @@ Status ExportKey(Store& store, KeyId id, const std::string& fullName, RegFileFor
         }
         const std::string name = value.name.empty() ? "@" : Quote(value.name);
         std::string text;
-        if (TextForm(value, &text)) {
+        if (TextForm(value.type, value.data, &text)) {
             *out += name + "=" + Quote(text) + "\r\n";
         } else if (value.type == REG_DWORD && value.data.size() == 4) {
             char number[16];
@@ -652,19 +720,19 @@ Status ExportKey(Store& store, KeyId id, const std::string& fullName, RegFileFor
     }
     *out += "\r\n";
     std::vector<std::string> children;
-    status = store.SubkeyNames(id, &children);
+    status = ListSubkeys(key, &children);
     if (status != Status::Ok) {
         return status;
     }
     for (const auto& child : children) {
-        KeyId childId = 0;
-        status = store.FindKey(id, {child}, &childId);
-        if (status == Status::NotFound) {
+        CRegKey opened;
+        const LSTATUS rc = opened.Open(key, child.c_str(), KEY_READ);
+        if (rc == ERROR_FILE_NOT_FOUND) {
             continue; // deleted by someone else meanwhile
         }
-        if (status == Status::Ok) {
-            status = ExportKey(store, childId, fullName + "\\" + child, format, out, error);
-        }
+        status = rc == ERROR_SUCCESS
+                     ? ExportKey(opened.Get(), fullName + "\\" + child, format, out, error)
+                     : ToStatus(rc);
         if (status != Status::Ok) {
             return status;
         }
@@ -676,35 +744,37 @@ Status ExportKey(Store& store, KeyId id, const std::string& fullName, RegFileFor
 
 Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFormat format,
                      std::string* out, std::string* error) {
-    Store& store = Store::For(root);
     // Written with the names as stored, whatever case the caller used.
     std::string fullName = RootName(root);
-    KeyId id = kRootKey;
+    CRegKey key;
+    if (const LSTATUS rc = key.Open(RootKey(root), nullptr, KEY_READ); rc != ERROR_SUCCESS) {
+        return ToStatus(rc);
+    }
     for (const auto& part : path) {
         std::vector<std::string> children;
-        Status status = store.SubkeyNames(id, &children);
+        Status status = ListSubkeys(key.Get(), &children);
         if (status != Status::Ok) {
-            return status == Status::KeyDeleted ? Status::NotFound : status;
+            return status;
         }
-        const std::string fold = Fold(part);
+        const std::string upper = UpperAscii(part);
         const std::string* stored = nullptr;
         for (const auto& child : children) {
-            if (Fold(child) == fold) {
+            if (UpperAscii(child) == upper) {
                 stored = &child;
                 break;
             }
         }
-        if (stored == nullptr) {
-            return Status::NotFound;
+        CRegKey next;
+        const LSTATUS rc =
+            next.Open(key.Get(), stored != nullptr ? stored->c_str() : part.c_str(), KEY_READ);
+        if (rc != ERROR_SUCCESS) {
+            return ToStatus(rc);
         }
-        status = store.FindKey(id, {*stored}, &id);
-        if (status != Status::Ok) {
-            return status;
-        }
-        fullName += "\\" + *stored;
+        key = std::move(next);
+        fullName += "\\" + (stored != nullptr ? *stored : part);
     }
     std::string body;
-    const Status status = ExportKey(store, id, fullName, format, &body, error);
+    const Status status = ExportKey(key.Get(), fullName, format, &body, error);
     if (status != Status::Ok) {
         return status;
     }

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "platform/Types.h"
-#include "platform/registry/Store.h"
+#include "platform/registry/RegistryTypes.h"
 
 #include <string>
 #include <vector>

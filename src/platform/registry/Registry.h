@@ -1,12 +1,14 @@
 // A registry shaped like the calls the Monitor and its sibling programs make: keys with
 // case-insensitive names under two roots, typed values stored byte-exact.
 //
-// Backend: one SQLite file per root, shared by every process of the user (see Store.h).
+// Backends: on Windows the system registry itself (win32/Registry.cpp); elsewhere one SQLite
+// file per root, shared by every process of the user (sqlite/Store.h).
 #pragma once
 
 #include "platform/Types.h"
 
 #include <cstddef>
+#include <string>
 
 struct RegKey;
 using HKEY = RegKey*;
@@ -84,6 +86,43 @@ LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName);
 LSTATUS RegDeleteKeyA(HKEY hKey, const char* lpSubKey);
 // Deletes a subkey with everything below it, in one transaction.
 LSTATUS RegDeleteTreeA(HKEY hKey, const char* lpSubKey);
+
+// Several changes to one root as one, for writers that must never leave half an entry: begin,
+// change, then commit or roll back. Calls nest; the outermost commit decides. (Not a call of
+// the system registry, which has no transactions: there the changes are serialised against
+// our other programs, and a rollback cannot take back what was already written.)
+LSTATUS RegBeginTransaction(HKEY root);
+LSTATUS RegCommitTransaction(HKEY root);
+void RegRollbackTransaction(HKEY root);
+
+// Lets go of this process's connections to the store; the next call opens them again from the
+// current environment (tests point a process at a private store this way).
+void RegCloseStores();
+// Where a root's data lives, for messages ("the store /path/user.db", "the system registry").
+std::string RegStoreLocation(HKEY root);
+
+// A transaction on one root that is rolled back unless committed.
+class CRegTransaction {
+public:
+    explicit CRegTransaction(HKEY root) : m_root(root), m_started(RegBeginTransaction(root)) {}
+    ~CRegTransaction() {
+        if (m_started == ERROR_SUCCESS && !m_done) {
+            RegRollbackTransaction(m_root);
+        }
+    }
+    CRegTransaction(const CRegTransaction&) = delete;
+    CRegTransaction& operator=(const CRegTransaction&) = delete;
+    LSTATUS Started() const { return m_started; }
+    LSTATUS Commit() {
+        m_done = true;
+        return m_started == ERROR_SUCCESS ? RegCommitTransaction(m_root) : m_started;
+    }
+
+private:
+    HKEY m_root;
+    LSTATUS m_started;
+    bool m_done = false;
+};
 
 // RAII owner of an opened key.
 class CRegKey {

@@ -1,4 +1,4 @@
-#include "platform/registry/Store.h"
+#include "platform/sqlite/Store.h"
 
 #include <sqlite3.h>
 

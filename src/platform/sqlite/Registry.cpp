@@ -1,6 +1,6 @@
 #include "platform/registry/Registry.h"
 
-#include "platform/registry/Store.h"
+#include "platform/sqlite/Store.h"
 
 #include <cstring>
 #include <string>
@@ -324,4 +324,32 @@ LSTATUS RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
 
 LSTATUS RegDeleteTreeA(HKEY hKey, const char* lpSubKey) {
     return DeleteSubkey(hKey, lpSubKey, true);
+}
+
+LSTATUS RegBeginTransaction(HKEY root) {
+    if (root == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return ToError(Store::For(root->root).BeginWrite());
+}
+
+LSTATUS RegCommitTransaction(HKEY root) {
+    if (root == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return ToError(Store::For(root->root).Commit());
+}
+
+void RegRollbackTransaction(HKEY root) {
+    if (root != nullptr) {
+        Store::For(root->root).Rollback();
+    }
+}
+
+void RegCloseStores() {
+    Store::CloseAll();
+}
+
+std::string RegStoreLocation(HKEY root) {
+    return "the store " + registry::StorePath(root != nullptr ? root->root : Root::CurrentUser);
 }

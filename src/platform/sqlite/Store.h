@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/Types.h"
+#include "platform/registry/RegistryTypes.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,8 +24,6 @@ struct sqlite3_stmt;
 
 namespace registry {
 
-enum class Root { CurrentUser, LocalMachine };
-
 std::string StorePath(Root root);
 
 using KeyId = std::int64_t;
@@ -35,9 +34,6 @@ struct Value {
     DWORD type = 0;
     std::vector<BYTE> data;
 };
-
-// Failures a store call can report besides "not found".
-enum class Status { Ok, NotFound, KeyDeleted, HasSubkeys, Unavailable, Busy };
 
 class Store {
 public:
