@@ -1,16 +1,11 @@
 #include "resume/ColorStatic.h"
 
+#include "platform/Contrast.h"
+#include "platform/qt/QtColor.h"
+
+#include <QEvent>
 #include <QPainter>
 #include <QStyle>
-
-QColor ToQColor(COLORREF color) {
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
-}
-
-COLORREF FromQColor(const QColor& color) {
-    return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()),
-               static_cast<BYTE>(color.blue()));
-}
 
 CColorStatic::CColorStatic(QWidget* parent)
     : QLabel(parent), m_crText(FromQColor(palette().color(QPalette::Active, QPalette::Text))),
@@ -28,6 +23,18 @@ void CColorStatic::paintEvent(QPaintEvent*) {
         const QRect cells = style()->itemTextRect(fontMetrics(), area, flags, true, text());
         painter.fillRect(cells, ToQColor(m_crBack));
     }
-    painter.setPen(ToQColor(m_crText));
+    // Without cells of its own the text lies on the dialog's background.
+    const COLORREF back = m_nBkMode == OPAQUE
+                              ? m_crBack
+                              : FromQColor(palette().color(QPalette::Active, QPalette::Window));
+    painter.setPen(ToQColor(ReadableTextColor(m_crText, back)));
     painter.drawText(area, flags, text());
+}
+
+void CColorStatic::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        m_crBack = FromQColor(palette().color(QPalette::Active, QPalette::Button));
+        update();
+    }
 }

@@ -23,9 +23,9 @@ public:
     int m_nBkMode;
 
 protected:
-    // Text in m_crText on cells of m_crBack; the rest of the control is left unpainted.
+    // Text in m_crText on cells of m_crBack; the rest of the control is left unpainted. Where
+    // m_crText would be hard to read on what is behind it, a lighter or darker shade of it.
     void paintEvent(QPaintEvent* event) override;
+    // The cells keep the colour of button faces when the desktop's colours change.
+    void changeEvent(QEvent* event) override;
 };
-
-QColor ToQColor(COLORREF color);
-COLORREF FromQColor(const QColor& color);

@@ -1,20 +1,20 @@
 #include "shell/LogCtrl.h"
 
 #include "app/MonitorApp.h"
+#include "platform/Contrast.h"
 #include "platform/Time.h"
+#include "platform/qt/QtColor.h"
 
 #include <QFontDatabase>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <vector>
 
 namespace {
 
 constexpr COLORREF kDefaultPanelBackground = 0xE4E4E4;
-
-QColor ToQColor(COLORREF color) {
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
-}
 
 QFont LogFont() {
     const QString classic = QStringLiteral("MS Sans Serif");
@@ -98,7 +98,8 @@ void CLogCtrl::AddLine(const char* text, COLORREF color) {
     const QString line = QStringLiteral("  ") + body + QLatin1Char('\n');
 
     QTextCharFormat format = m_cf;
-    format.setForeground(ToQColor(color));
+    format.setProperty(kGivenColorProperty, static_cast<uint>(color));
+    format.setForeground(ToQColor(DrawnColor(color)));
     format.setFontWeight(QFont::Normal);
     format.setFontUnderline(false);
 
@@ -119,6 +120,55 @@ void CLogCtrl::AddLine(const char* text, COLORREF color) {
     }
 
     Mirror(line);
+}
+
+COLORREF CLogCtrl::DrawnColor(COLORREF given) const {
+    return ReadableTextColor(given, FromQColor(palette().color(QPalette::Base)));
+}
+
+void CLogCtrl::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange) {
+        return;
+    }
+    const QColor background = palette().color(QPalette::Base);
+    if (background == m_drawnOn) {
+        return;
+    }
+    m_drawnOn = background;
+    // The theme changed under the log: every line is drawn again for the new background. The
+    // fragments are gathered first, since recolouring one may merge it with its neighbours.
+    struct Recolour {
+        int from;
+        int to;
+        QColor color;
+    };
+    std::vector<Recolour> changes;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (!format.hasProperty(kGivenColorProperty)) {
+                continue;
+            }
+            const QColor drawn =
+                ToQColor(DrawnColor(format.property(kGivenColorProperty).toUInt()));
+            if (format.foreground().color() != drawn) {
+                changes.push_back(
+                    {fragment.position(), fragment.position() + fragment.length(), drawn});
+            }
+        }
+    }
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    for (const Recolour& change : changes) {
+        QTextCharFormat format;
+        format.setForeground(change.color);
+        cursor.setPosition(change.from);
+        cursor.setPosition(change.to, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(format);
+    }
+    cursor.endEditBlock();
 }
 
 void CLogCtrl::ScrollToEnd() {

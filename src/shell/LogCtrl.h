@@ -30,13 +30,20 @@ public:
     // Every appended line is also written to `out` as plain text (null: nowhere).
     void SetMirror(std::FILE* out) { m_pMirror = out; }
 
+    // The character format property holding the colour a line was given; the colour it is
+    // drawn in follows from it for the background of the moment.
+    static constexpr int kGivenColorProperty = QTextFormat::UserProperty;
+
     // The background "WinDef"/"RPanelBG" ask for; invalid when the system colour applies.
     static QColor ProfileBackground(CWinApp& app);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // The colour a line given `given` is drawn in: readable on the log's background.
+    COLORREF DrawnColor(COLORREF given) const;
     void Mirror(const QString& line);
     void ScrollToEnd();
 
@@ -44,4 +51,6 @@ private:
     // The default format; every line is inserted with it and only its colour changed.
     QTextCharFormat m_cf;
     std::FILE* m_pMirror = nullptr;
+    // The background the lines' colours were last chosen for.
+    QColor m_drawnOn;
 };

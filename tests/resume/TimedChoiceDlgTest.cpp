@@ -1,5 +1,7 @@
 #include "resume/TimedChoiceDlg.h"
 #include "platform/Clock.h"
+#include "platform/Contrast.h"
+#include "platform/qt/QtColor.h"
 
 #include <QApplication>
 #include <QImage>
@@ -175,36 +177,52 @@ TEST_F(TimedChoiceDlgTest, DoModalReturnsWhatTheRealTimerChooses) {
     EXPECT_EQ(user->DoModal(), IDCANCEL);
 }
 
-TEST_F(TimedChoiceDlgTest, TheCountdownLineIsDarkBlueOnButtonFaceWhateverTheTextColour) {
+// How many pixels of the image are exactly `color`, and how many are clearly green.
+std::pair<int, int> Count(const QImage& image, const QColor& color) {
+    int exact = 0;
+    int green = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            exact += c == color;
+            green += c.green() > c.red() + 50 && c.green() > c.blue() + 50;
+        }
+    }
+    return {exact, green};
+}
+
+TEST_F(TimedChoiceDlgTest, TheCountdownLineIsDarkBlueOnButtonFaceAndStaysReadable) {
     QPalette palette = QApplication::palette();
     const QPalette saved = palette;
     palette.setColor(QPalette::Text, QColor(0, 200, 0));
     palette.setColor(QPalette::WindowText, QColor(0, 200, 0));
-    palette.setColor(QPalette::Button, QColor(10, 20, 30));
+    palette.setColor(QPalette::Button, QColor(240, 240, 240));
     palette.setColor(QPalette::Window, QColor(250, 250, 250));
     QApplication::setPalette(palette);
 
+    // Whatever the text colour, on a light face exactly the dark blue.
     auto dlg = Make(10000, 1);
     dlg->show();
     EXPECT_EQ(dlg->m_wndCountdown.m_crText, 0xB40000u);
-    EXPECT_EQ(dlg->m_wndCountdown.m_crBack, RGB(10, 20, 30));
-    const QImage image = dlg->m_wndCountdown.grab().toImage();
-    QApplication::setPalette(saved);
-
-    int blue = 0;
-    int green = 0;
-    int face = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            blue += c.red() == 0 && c.green() == 0 && c.blue() == 0xB4;
-            green += c.green() > c.red() + 50 && c.green() > c.blue() + 50;
-            face += c == QColor(10, 20, 30);
-        }
-    }
+    EXPECT_EQ(dlg->m_wndCountdown.m_crBack, RGB(240, 240, 240));
+    auto [blue, green] = Count(dlg->m_wndCountdown.grab().toImage(), QColor(0, 0, 0xB4));
     EXPECT_GT(blue, 0);
     EXPECT_EQ(green, 0);
-    EXPECT_GT(face, 0);
+
+    // The desktop turns dark while the question is open: the cells follow, and the blue
+    // becomes the nearest shade that reads on them.
+    palette.setColor(QPalette::Button, QColor(10, 20, 30));
+    QApplication::setPalette(palette);
+    QApplication::processEvents();
+    EXPECT_EQ(dlg->m_wndCountdown.m_crBack, RGB(10, 20, 30));
+    EXPECT_EQ(dlg->m_wndCountdown.m_crText, 0xB40000u);
+    const QImage dark = dlg->m_wndCountdown.grab().toImage();
+    QApplication::setPalette(saved);
+    const COLORREF shade = ReadableTextColor(0xB40000, RGB(10, 20, 30));
+    EXPECT_NE(shade, 0xB40000u);
+    EXPECT_GT(Count(dark, ToQColor(shade)).first, 0);
+    EXPECT_EQ(Count(dark, QColor(0, 0, 0xB4)).first, 0);
+    EXPECT_GT(Count(dark, QColor(10, 20, 30)).first, 0);
 }
 
 } // namespace

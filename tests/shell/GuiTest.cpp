@@ -49,13 +49,10 @@ std::vector<LogLine> LogLines(const CLogCtrl& log) {
             break;
         }
         long long color = -2; // -2: no characters
-        auto take = [&color](const QColor& c) {
-            const long long value = RGB(static_cast<BYTE>(c.red()), static_cast<BYTE>(c.green()),
-                                        static_cast<BYTE>(c.blue()));
-            color = (color == -2 || color == value) ? value : -1;
-        };
         for (auto it = block.begin(); !it.atEnd(); ++it) {
-            take(it.fragment().charFormat().foreground().color());
+            const long long value =
+                it.fragment().charFormat().property(CLogCtrl::kGivenColorProperty).toUInt();
+            color = (color == -2 || color == value) ? value : -1;
         }
         lines.push_back({block.text().toStdString(), color});
     }

@@ -30,8 +30,8 @@ struct SeenBox {
 };
 void AnswerNextBox(QMessageBox::StandardButton button, SeenBox* seen = nullptr);
 
-// The log's lines with the one colour (0x00BBGGRR) every character of the line carries; -1 when
-// a line mixes colours, -2 for an empty line.
+// The log's lines with the one colour (0x00BBGGRR) every character of the line was given; -1
+// when a line mixes colours, -2 for an empty line.
 struct LogLine {
     std::string text;
     long long color;
