@@ -159,6 +159,44 @@ TEST_F(ScheduleTransferDlgTest, EndDateGoesWithARepeatingScheduleAndRadiosSwitch
     EXPECT_TRUE(dlg.m_cbUnit->isEnabled());
 }
 
+TEST_F(ScheduleTransferDlgTest, EveryLongDateOfTheYearFitsItsPickerInAnyFontAndLocale) {
+    const QFont normal = QApplication::font();
+    QFont doubled = normal;
+    doubled.setPointSizeF(normal.pointSizeF() * 2);
+    const QDate first(QDate::currentDate().year(), 1, 1);
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::Portuguese, QLocale::Brazil),
+                                  QLocale(QLocale::German, QLocale::Germany)}) {
+        for (const QFont& font : {normal, doubled}) {
+            SCOPED_TRACE(locale.name().toStdString() + " " + std::to_string(font.pointSizeF()));
+            QLocale::setDefault(locale);
+            QApplication::setFont(font);
+            CScheduleTransferDlg dlg;
+            dlg.show();
+            for (QDateTimeEdit* picker : {dlg.m_ctrlStartDate, dlg.m_ctrlEndDate}) {
+                // The text area is the picker's edit less its margins of two pixels a side.
+                const auto* field = picker->findChild<QLineEdit*>();
+                ASSERT_NE(field, nullptr);
+                const QFontMetrics metrics(field->font());
+                int widest = 0;
+                for (QDate day = first; day.year() == first.year(); day = day.addDays(1)) {
+                    widest = qMax(widest, metrics.horizontalAdvance(
+                                              locale.toString(day, picker->displayFormat())));
+                }
+                EXPECT_LE(widest, field->width() - 4);
+                EXPECT_EQ(picker->displayFormat(), locale.dateFormat(QLocale::LongFormat));
+            }
+            // The pickers on their right moved along, and everything is inside the dialog.
+            EXPECT_GT(dlg.m_ctrlStartTime->x(), dlg.m_ctrlStartDate->geometry().right());
+            EXPECT_GT(dlg.m_ctrlEndTime->x(), dlg.m_ctrlEndDate->geometry().right());
+            for (QWidget* child : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                EXPECT_LE(child->geometry().right(), dlg.width());
+            }
+        }
+    }
+    QLocale::setDefault(QLocale::c());
+    QApplication::setFont(normal);
+}
+
 TEST_F(ScheduleTransferDlgTest, EndEarlierThanTheStartJumpsToItEqualStays) {
     // Even with "End Date:" unchecked a later start pulls the end along.
     CScheduleTransferDlg dlg;

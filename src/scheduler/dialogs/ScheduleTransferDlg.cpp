@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 
 #include <algorithm>
@@ -101,9 +103,11 @@ bool CSpinButtonCtrl::eventFilter(QObject* watched, QEvent* event) {
 namespace {
 
 // Sizes the control from its rectangle in dialog units, growing it where the desktop's
-// style needs more room for the same text.
-void Place(QWidget* control, const CDialogUnits& units, int x, int y, int width, int height) {
-    QRect rect = units.Rect(x, y, width, height);
+// style needs more room for the same text; `shift` and `widen` move and widen it further, in
+// pixels.
+void Place(QWidget* control, const CDialogUnits& units, int x, int y, int width, int height,
+           int shift = 0, int widen = 0) {
+    QRect rect = units.Rect(x, y, width, height).adjusted(shift, 0, shift + widen, 0);
     const QSize hint = control->sizeHint();
     // Only text must never be cut; edits and pickers keep their width.
     if (qobject_cast<QAbstractButton*>(control) != nullptr ||
@@ -132,6 +136,34 @@ QDateTimeEdit* NewPicker(QWidget* parent, int id) {
     return picker;
 }
 
+// The width a long-date picker needs to show every date of this year whole, in its font and
+// its locale's day and month names, with room for its frame and calendar button.
+int LongDatePickerWidth(const QDateTimeEdit* picker) {
+    const QFontMetrics metrics(picker->font());
+    const QDate first(QDate::currentDate().year(), 1, 1);
+    int widest = 0;
+    for (QDate day = first; day.year() == first.year(); day = day.addDays(1)) {
+        const QString text = picker->locale().toString(day, picker->displayFormat());
+        widest = qMax(widest, metrics.horizontalAdvance(text + QLatin1Char(' ')));
+    }
+    // Measured as the picker measures its own widest text, caret included.
+    QStyleOptionComboBox option;
+    option.initFrom(picker);
+    return picker->style()
+        ->sizeFromContents(QStyle::CT_ComboBox, &option,
+                           QSize(widest + 2, picker->sizeHint().height()), picker)
+        .width();
+}
+
+// A long-date picker as the layout places it, the date format of the user's locale set.
+QDateTimeEdit* NewLongDatePicker(QWidget* parent, int id) {
+    QDateTimeEdit* picker = NewPicker(parent, id);
+    picker->setDisplayFormat(picker->locale().dateFormat(QLocale::LongFormat));
+    picker->setCalendarPopup(true);
+    picker->setDateRange(FirstPickableDate(), LastPickableDate());
+    return picker;
+}
+
 } // namespace
 
 CScheduleTransferDlg::CScheduleTransferDlg(QWidget* pParent) : QDialog(pParent) {
@@ -143,30 +175,26 @@ CScheduleTransferDlg::CScheduleTransferDlg(QWidget* pParent) : QDialog(pParent) 
     m_timeEndTime = m_timeEndDate = m_timeStartDate = m_timeStartTime = now;
 
     const CDialogUnits units(font());
-    const QString longDate = QLocale().dateFormat(QLocale::LongFormat);
 
     // Created in the layout's order, which is also the tab order.
-    m_ctrlStartDate = NewPicker(this, IDC_START_DATE);
-    m_ctrlStartDate->setDisplayFormat(longDate);
-    m_ctrlStartDate->setCalendarPopup(true);
-    m_ctrlStartDate->setDateRange(FirstPickableDate(), LastPickableDate());
-    Place(m_ctrlStartDate, units, 6, 20, 112, 12);
+    m_ctrlStartDate = NewLongDatePicker(this, IDC_START_DATE);
+    // Where the font or the locale's names need wider date pickers than the layout's, the
+    // controls on their right move along and the dialog grows.
+    const int grow = qMax(0, LongDatePickerWidth(m_ctrlStartDate) - units.X(112));
+    Place(m_ctrlStartDate, units, 6, 20, 112, 12, 0, grow);
 
     m_ctrlStartTime = NewPicker(this, IDC_START_TIME);
-    Place(m_ctrlStartTime, units, 122, 20, 44, 12);
+    Place(m_ctrlStartTime, units, 122, 20, 44, 12, grow);
 
     m_btnEndDate = new QCheckBox(QStringLiteral("End Date:"), this);
     m_btnEndDate->setObjectName(QString::number(IDC_CHECK_END_DATE));
     Place(m_btnEndDate, units, 6, 44, 46, 8);
 
-    m_ctrlEndDate = NewPicker(this, IDC_END_DATE);
-    m_ctrlEndDate->setDisplayFormat(longDate);
-    m_ctrlEndDate->setCalendarPopup(true);
-    m_ctrlEndDate->setDateRange(FirstPickableDate(), LastPickableDate());
-    Place(m_ctrlEndDate, units, 6, 56, 112, 12);
+    m_ctrlEndDate = NewLongDatePicker(this, IDC_END_DATE);
+    Place(m_ctrlEndDate, units, 6, 56, 112, 12, 0, grow);
 
     m_ctrlEndTime = NewPicker(this, IDC_END_TIME);
-    Place(m_ctrlEndTime, units, 122, 56, 44, 12);
+    Place(m_ctrlEndTime, units, 122, 56, 44, 12, grow);
 
     // The arrows sit at the right end of the count's rectangle, the edit keeps the rest.
     m_editCount = new QLineEdit(this);
@@ -174,7 +202,7 @@ CScheduleTransferDlg::CScheduleTransferDlg(QWidget* pParent) : QDialog(pParent) 
     m_editCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_editCount->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
-    Place(m_editCount, units, 78, 92, 32, 12);
+    Place(m_editCount, units, 78, 92, 32, 12, grow);
 
     m_spinCount = new CSpinButtonCtrl(this);
     m_spinCount->setObjectName(QString::number(IDC_COUNT_SPIN));
@@ -184,21 +212,21 @@ CScheduleTransferDlg::CScheduleTransferDlg(QWidget* pParent) : QDialog(pParent) 
 
     m_cbUnit = new CPeriodComboBox(this);
     m_cbUnit->setObjectName(QString::number(IDC_UNIT));
-    Place(m_cbUnit, units, 122, 92, 44, 12);
+    Place(m_cbUnit, units, 122, 92, 44, 12, grow);
 
     m_btnOK = new QPushButton(QStringLiteral("OK"), this);
     m_btnOK->setDefault(true);
     Place(m_btnOK, units, 8, 126, 50, 14);
 
     m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    Place(m_btnCancel, units, 116, 126, 50, 14);
+    Place(m_btnCancel, units, 116, 126, 50, 14, grow);
 
     auto* startLabel = new QLabel(QStringLiteral("Start Date:"), this);
     Place(startLabel, units, 6, 8, 46, 8);
 
     auto* separator = new QFrame(this);
     separator->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    separator->setGeometry(units.Rect(0, 120, 172, 1).adjusted(0, 0, 0, 1));
+    separator->setGeometry(units.Rect(0, 120, 172, 1).adjusted(0, 0, grow, 1));
 
     m_btnOnce = new QRadioButton(QStringLiteral("Transfer once"), this);
     m_btnOnce->setObjectName(QString::number(IDC_ONCE));
@@ -210,7 +238,7 @@ CScheduleTransferDlg::CScheduleTransferDlg(QWidget* pParent) : QDialog(pParent) 
 
     m_btnClear = new QPushButton(QStringLiteral("Clear"), this);
     m_btnClear->setObjectName(QString::number(IDC_CLEAR));
-    Place(m_btnClear, units, 62, 126, 50, 14);
+    Place(m_btnClear, units, 62, 126, 50, 14, grow / 2);
 
     m_btnDisable = new QCheckBox(QStringLiteral("Disable"), this);
     m_btnDisable->setObjectName(QString::number(IDC_DISABLE));
