@@ -159,6 +159,45 @@ TEST_F(ScheduleTransferDlgTest, EndDateGoesWithARepeatingScheduleAndRadiosSwitch
     EXPECT_TRUE(dlg.m_cbUnit->isEnabled());
 }
 
+TEST_F(ScheduleTransferDlgTest, TabEntersTheRadioGroupAtItsCheckedButtonArrowsMoveWithin) {
+    CScheduleTransferDlg dlg;
+    dlg.m_bOnce = 0;
+    dlg.m_nCount = 2;
+    dlg.m_bCanClear = 1;
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+
+    dlg.m_btnCancel->setFocus();
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg.m_btnEvery);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg.m_btnClear);
+    press(Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg.m_btnEvery);
+
+    // An arrow chooses the other button; the group is then entered there.
+    press(Qt::Key_Up);
+    EXPECT_EQ(QApplication::focusWidget(), dlg.m_btnOnce);
+    EXPECT_TRUE(dlg.m_btnOnce->isChecked());
+    EXPECT_FALSE(dlg.m_editCount->isEnabled());
+    press(Qt::Key_Tab);
+    press(Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg.m_btnOnce);
+    press(Qt::Key_Down);
+    EXPECT_TRUE(dlg.m_btnEvery->isChecked());
+    EXPECT_TRUE(dlg.m_editCount->isEnabled());
+
+    // With an end date "Transfer every:" is checked for the user, and Tab goes there.
+    dlg.m_btnEndDate->setFocus();
+    press(Qt::Key_Space);
+    ASSERT_TRUE(dlg.m_btnEndDate->isChecked());
+    dlg.m_btnCancel->setFocus();
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg.m_btnEvery);
+}
+
 TEST_F(ScheduleTransferDlgTest, EveryLongDateOfTheYearFitsItsPickerInAnyFontAndLocale) {
     const QFont normal = QApplication::font();
     QFont doubled = normal;

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 // ---------------------------------------------------------------------------------------------
 // CSpinButtonCtrl
@@ -164,6 +165,56 @@ QDateTimeEdit* NewLongDatePicker(QWidget* parent, int id) {
     return picker;
 }
 
+// Tab enters a group of radio buttons at its checked one, and the arrows move within the group
+// in its order, round from the last to the first, choosing the button they reach.
+class CRadioGroup : public QObject {
+public:
+    CRadioGroup(QObject* parent, std::vector<QRadioButton*> buttons)
+        : QObject(parent), m_buttons(std::move(buttons)) {
+        for (QRadioButton* button : m_buttons) {
+            button->installEventFilter(this);
+            connect(button, &QRadioButton::toggled, this, [this] { UpdateTabStop(); });
+        }
+        UpdateTabStop();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const int step = (key == Qt::Key_Down || key == Qt::Key_Right) ? 1
+                         : (key == Qt::Key_Up || key == Qt::Key_Left)  ? -1
+                                                                       : 0;
+        const auto from = std::find(m_buttons.begin(), m_buttons.end(), watched);
+        if (step == 0 || from == m_buttons.end()) {
+            return false;
+        }
+        const int count = static_cast<int>(m_buttons.size());
+        const int index = static_cast<int>(from - m_buttons.begin());
+        for (int distance = 1; distance < count; ++distance) {
+            QRadioButton* next = m_buttons[(index + step * distance + count) % count];
+            if (next->isEnabled()) {
+                next->click();
+                next->setFocus(step > 0 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                break;
+            }
+        }
+        return true;
+    }
+
+private:
+    // Only the checked button is a tab stop.
+    void UpdateTabStop() {
+        for (QRadioButton* button : m_buttons) {
+            button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+    }
+
+    std::vector<QRadioButton*> m_buttons;
+};
+
 } // namespace
 
 CScheduleTransferDlg::CScheduleTransferDlg(QWidget* pParent) : QDialog(pParent) {
@@ -262,6 +313,7 @@ CScheduleTransferDlg::CScheduleTransferDlg(QWidget* pParent) : QDialog(pParent) 
 
     connect(m_btnOnce, &QRadioButton::clicked, this, [this] { UpdatePeriodControls(); });
     connect(m_btnEvery, &QRadioButton::clicked, this, [this] { UpdatePeriodControls(); });
+    new CRadioGroup(this, {m_btnOnce, m_btnEvery});
     connect(m_btnEndDate, &QCheckBox::clicked, this, [this] { UpdateEndDateControls(); });
     connect(m_btnClear, &QPushButton::clicked, this, [this] { OnClear(); });
     connect(m_btnOK, &QPushButton::clicked, this, &CScheduleTransferDlg::accept);
