@@ -1,15 +1,10 @@
 // event: take part in the named-object protocol from scripts and stand-in programs.
 #include "Command.h"
 
+#include "System.h"
 #include "platform/NamedObjects.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace ctl {
 
@@ -29,14 +24,6 @@ const char* const kEventHelp =
     "Exit status otherwise: 2 bad usage, no usable folder for named objects, or COMMAND\n"
     "cannot be started.\n";
 
-volatile sig_atomic_t g_child = 0;
-
-void PassOn(int sig) {
-    if (g_child > 0) {
-        kill(static_cast<pid_t>(g_child), sig);
-    }
-}
-
 int Probe(const std::string& name) {
     std::string why;
     if (NamedObjectFolder(&why).empty()) {
@@ -55,58 +42,12 @@ int Hold(const std::string& name, const Args& command) {
     if (!event) {
         return Fail("event: cannot create the event '" + name + "'");
     }
-    std::vector<std::string> owned(command.begin(), command.end());
-    std::vector<char*> argv;
-    for (auto& arg : owned) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-
-    int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) {
-        return Fail(std::string("event: pipe: ") + std::strerror(errno));
-    }
-    struct sigaction pass {};
-    pass.sa_handler = PassOn;
-    sigemptyset(&pass.sa_mask);
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
-        sigaction(sig, &pass, nullptr);
-    }
-    const pid_t child = fork();
-    if (child < 0) {
-        return Fail(std::string("event: fork: ") + std::strerror(errno));
-    }
-    if (child == 0) {
-        close(report[0]);
-        struct sigaction deflt {};
-        deflt.sa_handler = SIG_DFL;
-        for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
-            sigaction(sig, &deflt, nullptr);
-        }
-        execvp(argv[0], argv.data());
-        const int error = errno;
-        (void)!write(report[1], &error, sizeof error);
-        _exit(127);
-    }
-    g_child = child;
-    close(report[1]);
-    int execError = 0;
-    ssize_t got;
-    while ((got = read(report[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
-    }
-    close(report[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    g_child = 0;
+    const int status = RunAndWait(command, &why);
     event.Close();
-    if (got == static_cast<ssize_t>(sizeof execError)) {
-        return Fail("event: cannot run " + command[0] + ": " + std::strerror(execError));
+    if (status < 0) {
+        return Fail("event: cannot run " + command[0] + ": " + why);
     }
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
-    }
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : kBadInput;
+    return status;
 }
 
 } // namespace

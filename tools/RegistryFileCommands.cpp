@@ -2,16 +2,15 @@
 // the Monitor uses.
 #include "Command.h"
 
+#include "System.h"
 #include "platform/registry/RegFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <unistd.h>
 
 namespace ctl {
 
@@ -75,33 +74,7 @@ bool WriteAll(const std::string& file, const std::string& content, std::string* 
         }
         return ok;
     }
-    // Private, like the store it comes from: exported values may be anybody's secrets.
-    const std::string temp = file + ".tmp-" + std::to_string(getpid());
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    FILE* out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    if (out == nullptr) {
-        *why = std::strerror(errno);
-        if (fd >= 0) {
-            close(fd);
-            std::remove(temp.c_str());
-        }
-        return false;
-    }
-    bool ok = std::fwrite(content.data(), 1, content.size(), out) == content.size();
-    ok = std::fflush(out) == 0 && ok;
-    ok = fsync(fileno(out)) == 0 && ok;
-    if (!ok) {
-        *why = std::strerror(errno);
-    }
-    std::fclose(out);
-    if (ok && std::rename(temp.c_str(), file.c_str()) != 0) {
-        *why = std::strerror(errno);
-        ok = false;
-    }
-    if (!ok) {
-        std::remove(temp.c_str());
-    }
-    return ok;
+    return WritePrivateFile(file, content, why);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "app/Desktop.h"
 #include "app/SiblingPrograms.h"
+#include "platform/Launch.h"
 #include "platform/NamedObjects.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
@@ -34,9 +35,6 @@ inline void UseMonitorProfile(CWinApp& app) {
     app.SetRegistryKey(MonitorNames::RegistryKey);
     app.SetProfileName(MonitorNames::ProfileName);
 }
-
-// The platform's folder separator, which ends every client folder.
-constexpr char kFolderSeparator = '/';
 
 class CMonitorApp : public CWinApp, public ISiblingPrograms {
 public:

@@ -14,6 +14,9 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters);
 // always when `alwaysQuote` is set.
 std::string QuoteArgument(const std::string& argument, bool alwaysQuote = false);
 
+// The system's folder separator ('/', or '\\' on Windows), which ends every client folder.
+extern const char kFolderSeparator;
+
 class IShellOpen {
 public:
     virtual ~IShellOpen() = default;

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+const char kFolderSeparator = '/';
+
 namespace {
 
 // In the grandchild: becomes its own session, detaches its streams and runs the program.

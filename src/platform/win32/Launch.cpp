@@ -1,0 +1,52 @@
+// The shell's "open" verb itself: the file and the parameter string go to ShellExecuteEx as
+// they are, and the program splits its command line as every Windows program does.
+#include "platform/Launch.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <shellapi.h>
+
+const char kFolderSeparator = '\\';
+
+namespace {
+
+std::string Describe(DWORD error) {
+    char buffer[512];
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             error, 0, buffer, sizeof buffer, nullptr);
+    while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) {
+        --n;
+    }
+    return n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
+}
+
+class CWin32Shell : public IShellOpen {
+public:
+    bool Open(const std::string& file, const char* parameters, std::string* error) override {
+        SHELLEXECUTEINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | SEE_MASK_NOCLOSEPROCESS;
+        info.lpVerb = "open";
+        info.lpFile = file.c_str();
+        info.lpParameters = parameters;
+        info.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExA(&info)) {
+            if (error != nullptr) {
+                *error = Describe(GetLastError());
+            }
+            return false;
+        }
+        if (info.hProcess != nullptr) {
+            CloseHandle(info.hProcess);
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+IShellOpen& SystemShell() {
+    static CWin32Shell shell;
+    return shell;
+}

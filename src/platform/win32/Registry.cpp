@@ -1,0 +1,164 @@
+// The registry calls on Windows: each one is the system's own call on the handle a key wraps.
+#include "platform/registry/Registry.h"
+
+#include "platform/win32/Api.h"
+
+struct RegKey {
+    win32::Handle native;
+    bool predefined;
+};
+
+namespace {
+RegKey g_currentUser{win32::RootKey(true), true};
+RegKey g_localMachine{win32::RootKey(false), true};
+} // namespace
+
+const HKEY HKEY_CURRENT_USER = &g_currentUser;
+const HKEY HKEY_LOCAL_MACHINE = &g_localMachine;
+
+namespace {
+// The system's handle in one of ours, once the call that made it has returned.
+LSTATUS Wrap(LSTATUS rc, win32::Handle native, HKEY* phkResult) {
+    *phkResult = rc == ERROR_SUCCESS ? new RegKey{native, false} : nullptr;
+    return rc;
+}
+} // namespace
+
+LSTATUS RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD, REGSAM samDesired, HKEY* phkResult) {
+    if (hKey == nullptr || phkResult == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    win32::Handle native = nullptr;
+    const LSTATUS rc = win32::OpenKey(hKey->native, lpSubKey, samDesired, &native);
+    return Wrap(rc, native, phkResult);
+}
+
+LSTATUS RegCreateKeyExA(HKEY hKey, const char* lpSubKey, REGSAM samDesired, HKEY* phkResult,
+                        DWORD* lpdwDisposition) {
+    if (hKey == nullptr || phkResult == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    win32::Handle native = nullptr;
+    const LSTATUS rc = win32::CreateKey(hKey->native, lpSubKey != nullptr ? lpSubKey : "",
+                                        samDesired, &native, lpdwDisposition);
+    return Wrap(rc, native, phkResult);
+}
+
+LSTATUS RegCloseKey(HKEY hKey) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (hKey->predefined) {
+        return ERROR_SUCCESS;
+    }
+    const LSTATUS rc = win32::CloseKey(hKey->native);
+    delete hKey;
+    return rc;
+}
+
+LSTATUS RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
+    return hKey == nullptr ? ERROR_INVALID_HANDLE
+                           : win32::EnumKey(hKey->native, dwIndex, lpName, cchName);
+}
+
+LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName, DWORD*,
+                      DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+    return hKey == nullptr ? ERROR_INVALID_HANDLE
+                           : win32::EnumValue(hKey->native, dwIndex, lpValueName, lpcchValueName,
+                                              lpType, lpData, lpcbData);
+}
+
+LSTATUS RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType, BYTE* lpData,
+                         DWORD* lpcbData) {
+    return hKey == nullptr ? ERROR_INVALID_HANDLE
+                           : win32::QueryValue(hKey->native, lpValueName, lpType, lpData, lpcbData);
+}
+
+LSTATUS RegQueryValueAtA(HKEY hKey, const char* lpSubKey, const char* lpValueName, DWORD* lpType,
+                         BYTE* lpData, DWORD* lpcbData) {
+    CRegKey key;
+    const LSTATUS rc = key.Open(hKey, lpSubKey, KEY_QUERY_VALUE);
+    return rc != ERROR_SUCCESS
+               ? rc
+               : RegQueryValueExA(key.Get(), lpValueName, nullptr, lpType, lpData, lpcbData);
+}
+
+LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+                       DWORD cbData) {
+    return hKey == nullptr ? ERROR_INVALID_HANDLE
+                           : win32::SetValue(hKey->native, lpValueName, dwType, lpData, cbData);
+}
+
+LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName) {
+    return hKey == nullptr ? ERROR_INVALID_HANDLE : win32::DeleteValue(hKey->native, lpValueName);
+}
+
+LSTATUS RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
+    return hKey == nullptr ? ERROR_INVALID_HANDLE : win32::DeleteKey(hKey->native, lpSubKey);
+}
+
+LSTATUS RegDeleteTreeA(HKEY hKey, const char* lpSubKey) {
+    return hKey == nullptr ? ERROR_INVALID_HANDLE : win32::DeleteTree(hKey->native, lpSubKey);
+}
+
+namespace {
+// The system registry has no transactions. Our own writers (the Monitor, the companion) take
+// turns through one mutex per root instead, so that none of them sees another's entry half
+// written; the client and its helpers do not take part.
+struct Turn {
+    const char* name;
+    win32::Handle mutex = nullptr;
+    int depth = 0;
+};
+Turn g_turns[2] = {{"QuorvelRegistryWriterHKCU"}, {"QuorvelRegistryWriterHKLM"}};
+
+Turn& TurnFor(HKEY root) {
+    return g_turns[root == HKEY_LOCAL_MACHINE ? 1 : 0];
+}
+} // namespace
+
+LSTATUS RegBeginTransaction(HKEY root) {
+    if (root == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    Turn& turn = TurnFor(root);
+    if (turn.depth == 0) {
+        turn.mutex = win32::NewMutex(false, turn.name);
+        if (turn.mutex == nullptr || !win32::WaitForMutex(turn.mutex)) {
+            const auto error = static_cast<LSTATUS>(win32::LastError());
+            if (turn.mutex != nullptr) {
+                win32::CloseObject(turn.mutex);
+                turn.mutex = nullptr;
+            }
+            return error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED;
+        }
+    }
+    ++turn.depth;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCommitTransaction(HKEY root) {
+    if (root == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    Turn& turn = TurnFor(root);
+    if (turn.depth > 0 && --turn.depth == 0) {
+        win32::ReleaseMutex(turn.mutex);
+        win32::CloseObject(turn.mutex);
+        turn.mutex = nullptr;
+    }
+    return ERROR_SUCCESS;
+}
+
+void RegRollbackTransaction(HKEY root) {
+    // What was written stays written: the system registry cannot take it back.
+    if (root != nullptr) {
+        RegCommitTransaction(root);
+    }
+}
+
+void RegCloseStores() {}
+
+std::string RegStoreLocation(HKEY) {
+    return "the system registry";
+}

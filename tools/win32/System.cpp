@@ -1,0 +1,83 @@
+#include "System.h"
+
+#include "platform/Launch.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+
+namespace ctl {
+
+namespace {
+
+std::string Describe(DWORD error) {
+    char buffer[512];
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             error, 0, buffer, sizeof buffer, nullptr);
+    while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) {
+        --n;
+    }
+    return n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
+}
+
+// Registry files and listings carry their own line ends: the streams must not add a CR.
+const bool g_binaryStreams = [] {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+    return true;
+}();
+
+} // namespace
+
+int RunAndWait(const Args& command, std::string* why) {
+    std::string line;
+    for (const auto& arg : command) {
+        line += (line.empty() ? "" : " ") + QuoteArgument(arg);
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        *why = Describe(GetLastError());
+        return -1;
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(status);
+}
+
+bool WritePrivateFile(const std::string& file, const std::string& content, std::string* why) {
+    const std::string temp = file + ".tmp-" + std::to_string(GetCurrentProcessId());
+    HANDLE out = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) {
+        *why = Describe(GetLastError());
+        return false;
+    }
+    DWORD written = 0;
+    bool ok =
+        WriteFile(out, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+        written == content.size() && FlushFileBuffers(out);
+    if (!ok) {
+        *why = Describe(GetLastError());
+    }
+    CloseHandle(out);
+    if (ok && !MoveFileExA(temp.c_str(), file.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *why = Describe(GetLastError());
+        ok = false;
+    }
+    if (!ok) {
+        DeleteFileA(temp.c_str());
+    }
+    return ok;
+}
+
+} // namespace ctl
