@@ -128,6 +128,9 @@ TEST_F(ShellTest, HeadlessMonitorMirrorsItsLogAndEndsInOrderOnSignals) {
         // Each "Disabled" line comes once: the end ran once.
         EXPECT_EQ(out.find("  URL Monitor Disabled.\n", url + 1), std::string::npos);
         EXPECT_FALSE(CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent));
+        // It was the store's last user: its write-ahead log and index went with it.
+        EXPECT_NE(access((m_env.UserStore() + "-wal").c_str(), F_OK), 0);
+        EXPECT_NE(access((m_env.UserStore() + "-shm").c_str(), F_OK), 0);
     }
 }
 

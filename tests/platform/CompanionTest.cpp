@@ -92,6 +92,8 @@ TEST_F(CompanionTest, ImportExportRoundTripThroughFiles) {
                                   "\"Path\"=\"/opt/quorvel\"\r\n");
     const Result imported = Run({"import", file});
     ASSERT_EQ(imported.status, 0) << imported.err;
+    // The program ended as the store's last user: its write-ahead log went with it.
+    EXPECT_NE(access((m_env.UserStore() + "-wal").c_str(), F_OK), 0);
     // What the tool stored, the Monitor's own registry code reads.
     CRegKey key;
     ASSERT_EQ(key.Open(HKEY_LOCAL_MACHINE, "Software\\Marrowfen\\QUORVEL PRO\\Settings", KEY_READ),

@@ -605,6 +605,35 @@ TEST_F(RegistryTest, TwoProcessesWritingIntoOneKeyLoseNothing) {
     }
 }
 
+TEST_F(RegistryTest, TheWriteAheadLogStaysSmallAndGoesWithTheLastConnection) {
+    const std::string wal = m_env.UserStore() + "-wal";
+    const auto size = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1L;
+    };
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "Big"), ERROR_SUCCESS);
+    {
+        // One large transaction grows the log as far as it needs ...
+        registry::WriteTransaction tx(registry::Store::For(registry::Root::CurrentUser));
+        const std::string chunk(64 * 1024, 'x');
+        for (int i = 0; i < 96; ++i) {
+            ASSERT_EQ(SetBytes(key.Get(), ("v" + std::to_string(i)).c_str(), REG_BINARY, chunk),
+                      ERROR_SUCCESS);
+        }
+        ASSERT_EQ(tx.Commit(), registry::Status::Ok);
+    }
+    EXPECT_GT(size(wal), 6000000L);
+    // ... and the next writes, once it was checkpointed, cut it back.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(SetBytes(key.Get(), "small", REG_SZ, std::to_string(i)), ERROR_SUCCESS);
+    }
+    EXPECT_LE(size(wal), 1L << 20);
+    registry::Store::CloseAll();
+    EXPECT_EQ(size(wal), -1L);
+    EXPECT_EQ(size(m_env.UserStore() + "-shm"), -1L);
+}
+
 TEST_F(RegistryTest, WriteTransactionIsAllOrNothing) {
     registry::Store& store = registry::Store::For(registry::Root::CurrentUser);
     {
