@@ -47,6 +47,12 @@ QColor CLogCtrl::ProfileBackground(CWinApp& app) {
     return ToQColor(color);
 }
 
+int CLogCtrl::ProfileMaxLines(CWinApp& app) {
+    const int lines =
+        static_cast<int>(app.GetProfileInt(MonitorNames::PreferencesSection, "LogMaxLines", 0));
+    return lines > 0 ? lines : kDefaultMaxLines;
+}
+
 void CLogCtrl::OnCreate(CWinApp& app) {
     setReadOnly(true);
     setUndoRedoEnabled(false);
@@ -80,10 +86,12 @@ void CLogCtrl::OnCreate(CWinApp& app) {
         }
     }
     setPalette(pal);
+    m_nMaxLines = ProfileMaxLines(app);
     m_bCreated = true;
 }
 
 void CLogCtrl::AddTimeStamp() {
+    m_bEntryStarts = true;
     AddLine(CTime::GetCurrentTime().Format("%I:%M%p %B %d, %Y").c_str(), LogColor::Navy);
 }
 
@@ -111,6 +119,14 @@ void CLogCtrl::AddLine(const char* text, COLORREF color) {
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(line, format);
+    const int lines = static_cast<int>(body.count(QLatin1Char('\n'))) + 1;
+    if (m_bEntryStarts || m_entryLines.empty()) {
+        m_entryLines.push_back(lines);
+    } else {
+        m_entryLines.back() += lines;
+    }
+    m_bEntryStarts = false;
+    DropOldest();
     if (moveCaret) {
         setTextCursor(cursor);
     }
@@ -171,6 +187,27 @@ void CLogCtrl::changeEvent(QEvent* event) {
     cursor.endEditBlock();
 }
 
+void CLogCtrl::DropOldest() {
+    // The document ends with an empty block after the last line end.
+    const int kept = document()->blockCount() - 1;
+    if (kept <= m_nMaxLines) {
+        return;
+    }
+    int drop = 0;
+    while (m_entryLines.size() > 1 && kept - drop > m_nMaxLines) {
+        drop += m_entryLines.front();
+        m_entryLines.pop_front();
+    }
+    if (kept - drop > m_nMaxLines) {
+        const int cut = kept - drop - m_nMaxLines;
+        m_entryLines.front() -= cut;
+        drop += cut;
+    }
+    QTextCursor cursor(document());
+    cursor.setPosition(document()->findBlockByNumber(drop).position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
 void CLogCtrl::ScrollToEnd() {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     horizontalScrollBar()->setValue(0);
@@ -203,6 +240,7 @@ void CLogCtrl::Clear() {
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     setTextCursor(cursor);
+    m_entryLines.clear();
 }
 
 void CLogCtrl::CopyAll() {

@@ -95,6 +95,57 @@ TEST_F(LogCtrlTest, ClearCopyAllAndAppendingOverASelection) {
     EXPECT_EQ(LogLines(log), (std::vector<LogLine>{{"  fresh", 0x0000FF}}));
 }
 
+TEST_F(LogCtrlTest, KeepsOnlyTheNewestWholeEntriesWithinItsLineLimit) {
+    EXPECT_EQ(CLogCtrl::ProfileMaxLines(profile), CLogCtrl::kDefaultMaxLines);
+    profile.WriteProfileInt(MonitorNames::PreferencesSection, "LogMaxLines", -5);
+    EXPECT_EQ(CLogCtrl::ProfileMaxLines(profile), CLogCtrl::kDefaultMaxLines);
+    profile.WriteProfileInt(MonitorNames::PreferencesSection, "LogMaxLines", 6);
+    CFakeClock clock(CTime(2026, 6, 2, 9, 5, 0).GetTime());
+    ScopedClock scoped(clock);
+    log.OnCreate(profile);
+    const std::string stamp = "  09:05AM June 02, 2026\n";
+
+    log.AddLine("before any entry", LogColor::Black);
+    log.AddTimeStamp();
+    log.AddLine("a", LogColor::Green);
+    log.AddLine("b\r\n", LogColor::Black);
+    EXPECT_EQ(Plain(), "  before any entry\n" + stamp + "  a\n  b\n\n");
+    // Seven lines: the oldest entry (the line before any timestamp) goes alone.
+    log.AddTimeStamp();
+    log.AddLine("c", LogColor::Maroon);
+    EXPECT_EQ(Plain(), stamp + "  a\n  b\n\n" + stamp + "  c\n");
+    // An entry goes whole, never leaving lines without their timestamp.
+    log.AddTimeStamp();
+    EXPECT_EQ(Plain(), stamp + "  c\n" + stamp);
+    log.AddLine("d", LogColor::Green);
+    const std::vector<LogLine> kept = {{stamp.substr(0, stamp.size() - 1), LogColor::Navy},
+                                       {"  c", LogColor::Maroon},
+                                       {stamp.substr(0, stamp.size() - 1), LogColor::Navy},
+                                       {"  d", LogColor::Green}};
+    EXPECT_EQ(LogLines(log), kept);
+
+    log.CopyAll();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Plain());
+    // An entry longer than the limit by itself keeps its newest lines.
+    log.AddTimeStamp();
+    log.AddLine("1\n2\n3\n4\n5\n6", LogColor::Black);
+    EXPECT_EQ(Plain(), "  1\n2\n3\n4\n5\n6\n");
+    log.AddTimeStamp();
+    EXPECT_EQ(Plain(), stamp);
+
+    // After a clear the entries are counted afresh.
+    log.AddLine("k", LogColor::Black);
+    log.AddTimeStamp();
+    log.Clear();
+    for (const char* text : {"e", "f", "g", "h", "i"}) {
+        log.AddLine(text, LogColor::Black);
+    }
+    log.AddTimeStamp();
+    EXPECT_EQ(Plain(), "  e\n  f\n  g\n  h\n  i\n" + stamp);
+    log.AddLine("j", LogColor::Black);
+    EXPECT_EQ(Plain(), stamp + "  j\n");
+}
+
 TEST_F(LogCtrlTest, ReadOnlyForTheUserButNotForTheProgram) {
     log.OnCreate(profile);
     log.AddLine("kept", LogColor::Black);
