@@ -2,6 +2,9 @@
 #include "platform/registry/Registry.h"
 #include "support/PrivateEnvTest.h"
 
+#include <algorithm>
+#include <pthread.h>
+
 namespace {
 
 using registry::ParseRegFile;
@@ -15,6 +18,14 @@ std::string Utf16(const std::string& ascii) {
     for (const char c : ascii) {
         out += c;
         out += '\0';
+    }
+    return out;
+}
+
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += text;
     }
     return out;
 }
@@ -89,6 +100,16 @@ TEST(RegFileParseTest, ReadsEveryFormOfLineInEveryEncoding) {
     ASSERT_TRUE(ParseRegFile(utf16Text, &keys, &error)) << error.Text();
     ASSERT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys[0].values[0].data, Bytes(std::string("\xC3\xA9\xF0\x9F\x98\x80\0", 7)));
+
+    // Up to the registry's own limits: 512 levels, names of 255 and 16,383 characters.
+    const std::string longest = "REGEDIT4\n[HKCU" + Repeat("\\k", 511) + "\\" +
+                                std::string(255, 'K') + "]\n\"" + std::string(16383, 'n') +
+                                "\"=hex:01,\\\n" + Repeat("  02,\\\n", 1000) + "  03\n";
+    ASSERT_TRUE(ParseRegFile(longest, &keys, &error)) << error.Text();
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].path.size(), 512u);
+    EXPECT_EQ(keys[0].values[0].name.size(), 16383u);
+    EXPECT_EQ(keys[0].values[0].data.size(), 1002u);
 }
 
 TEST(RegFileParseTest, AMalformedFileIsRefusedWithTheLineOfItsProblem) {
@@ -118,7 +139,8 @@ TEST(RegFileParseTest, AMalformedFileIsRefusedWithTheLineOfItsProblem) {
         {head + "\"a\"=something\n", 3},
         {head + "a=\"b\"\n", 3},
         {head + "\"a\"\"b\"\n", 3},
-        {head + "\"" + std::string(256, 'n') + "\"=\"b\"\n", 3},
+        {head + "\"" + std::string(16384, 'n') + "\"=\"b\"\n", 3},
+        {"REGEDIT4\n\n[HKCU" + Repeat("\\k", 513) + "]\n", 3},
         {head + "\"ok\"=dword:1\n\"a\"=hex:01,\\", 4},
         {"REGEDIT4\n[-HKCU\\k]\n\"a\"=\"b\"\n", 3},
         {std::string("\xFE\xFF\0R", 4), 1},
@@ -301,6 +323,47 @@ TEST_F(RegFileStoreTest, AnImportThatCannotFinishLeavesEveryRootAsItWas) {
     EXPECT_EQ(bytes, "old");
     CRegKey added;
     EXPECT_EQ(added.Open(HKEY_CURRENT_USER, "Added", KEY_READ), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegFileStoreTest, TreesUpToTheLimitsGoInAndTreesOfAnyDepthComeOut) {
+    RegFileError error;
+    ASSERT_TRUE(Import("REGEDIT4\n[HKCU\\L" + Repeat("\\k", 511) + "]\n\"" +
+                           std::string(16383, 'n') + "\"=dword:1\n",
+                       &error))
+        << error.Text();
+    EXPECT_NE(Export("HKCU\\L", RegFileFormat::Utf8).find(std::string(16383, 'n')),
+              std::string::npos);
+
+    // Deeper than a file may bring, as other programs may make it; written out on a stack far
+    // too small for one frame per level.
+    CRegKey deep;
+    ASSERT_EQ(deep.Create(HKEY_CURRENT_USER, ("Deep" + Repeat("\\k", 3000)).c_str()),
+              ERROR_SUCCESS);
+    struct Job {
+        std::string out;
+        std::string why;
+        registry::Status status = registry::Status::Unavailable;
+    } job;
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, &attr,
+                  [](void* arg) -> void* {
+                      auto* j = static_cast<Job*>(arg);
+                      j->status = registry::ExportRegFile(Root::CurrentUser, {"Deep"},
+                                                          RegFileFormat::Utf8, &j->out, &j->why);
+                      return nullptr;
+                  },
+                  &job),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    ASSERT_EQ(job.status, registry::Status::Ok) << job.why;
+    EXPECT_EQ(std::count(job.out.begin(), job.out.end(), '['), 3001);
+    EXPECT_NE(job.out.find("[HKEY_CURRENT_USER\\Deep" + Repeat("\\k", 3000) + "]"),
+              std::string::npos);
 }
 
 TEST(RegFileKeyNameTest, AcceptsBothSpellingsOfEachRoot) {

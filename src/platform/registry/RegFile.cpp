@@ -280,6 +280,11 @@ bool SplitKeyPath(const std::string& rest, std::vector<std::string>* path, std::
                      " characters";
             return false;
         }
+        if (path->size() == kMaxRegKeyDepth) {
+            *error = "the key lies more than " + std::to_string(kMaxRegKeyDepth) +
+                     " levels below its root";
+            return false;
+        }
         path->push_back(part);
         if (slash == std::string::npos) {
             break;
@@ -299,8 +304,8 @@ bool ParseValue(const std::string& text, RegFileValue* value, std::string* why) 
         if (!ParseQuoted(text, &pos, &value->name, why)) {
             return false;
         }
-        if (value->name.size() > kMaxRegNameLength) {
-            *why = "the value name is longer than " + std::to_string(kMaxRegNameLength) +
+        if (value->name.size() > kMaxRegValueNameLength) {
+            *why = "the value name is longer than " + std::to_string(kMaxRegValueNameLength) +
                    " characters";
             return false;
         }
@@ -462,13 +467,15 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFi
             continue;
         }
         // A value, perhaps continued over several lines by a trailing backslash (no complete
-        // value line ends in one: texts end in a quote).
+        // value line ends in one: texts end in a quote). Appended in place, so that a value
+        // continued over many lines costs time in proportion to its length.
         while (!line.empty() && line.back() == '\\') {
             line.pop_back();
             if (++i >= lines.size()) {
                 return Fail(error, lineNumber, "the file ends inside a continued value");
             }
-            line = Trim(line) + Trim(lines[i]);
+            line.erase(line.find_last_not_of(" \t") + 1);
+            line += Trim(lines[i]);
         }
         if (current == nullptr) {
             return Fail(error, lineNumber, "a value comes before any [key]");
@@ -644,14 +651,15 @@ Status ToStatus(LSTATUS rc) {
 }
 
 Status ListValues(HKEY key, std::vector<ListedValue>* out) {
-    char name[kMaxRegNameLength + 1];
+    // Room for the longest name, so that "more data" is only ever about the data.
+    std::vector<char> name(kMaxRegValueNameLength + 1);
     std::vector<BYTE> data(256);
     for (DWORD index = 0;;) {
-        DWORD nameLength = sizeof name;
+        auto nameLength = static_cast<DWORD>(name.size());
         DWORD type = 0;
         auto size = static_cast<DWORD>(data.size());
-        const LSTATUS rc =
-            RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
+        const LSTATUS rc = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
+                                         data.data(), &size);
         if (rc == ERROR_NO_MORE_ITEMS) {
             return Status::Ok;
         }
@@ -662,7 +670,7 @@ Status ListValues(HKEY key, std::vector<ListedValue>* out) {
         if (rc != ERROR_SUCCESS) {
             return ToStatus(rc);
         }
-        out->push_back({std::string(name, nameLength), type,
+        out->push_back({std::string(name.data(), nameLength), type,
                         std::vector<BYTE>(data.begin(), data.begin() + size)});
         ++index;
     }
@@ -682,15 +690,16 @@ Status ListSubkeys(HKEY key, std::vector<std::string>* out) {
     }
 }
 
-Status ExportKey(HKEY key, const std::string& fullName, RegFileFormat format, std::string* out,
-                 std::string* error) {
+// One key's line and values.
+Status ExportValues(HKEY key, const std::string& fullName, RegFileFormat format, std::string* out,
+                    std::string* error) {
     if (!NameWritable(fullName, format)) {
         *error = "the key name '" + fullName + "' cannot be written in this format";
         return Status::Unavailable;
     }
     *out += "[" + fullName + "]\r\n";
     std::vector<ListedValue> values;
-    Status status = ListValues(key, &values);
+    const Status status = ListValues(key, &values);
     if (status != Status::Ok) {
         return status;
     }
@@ -719,25 +728,57 @@ Status ExportKey(HKEY key, const std::string& fullName, RegFileFormat format, st
         }
     }
     *out += "\r\n";
-    std::vector<std::string> children;
-    status = ListSubkeys(key, &children);
-    if (status != Status::Ok) {
-        return status;
+    return Status::Ok;
+}
+
+// The key and everything below it, each key before its subkeys and those in name order. Walked
+// with a list of its own, one open key per level, rather than by recursion: the store may hold
+// trees deeper than any stack.
+Status ExportTree(CRegKey top, const std::string& topName, RegFileFormat format, std::string* out,
+                  std::string* error) {
+    struct Level {
+        CRegKey key;
+        std::string name;
+        std::vector<std::string> children;
+        std::size_t next = 0;
+    };
+    std::vector<Level> levels;
+    Level first{std::move(top), topName, {}, 0};
+    Status status = ExportValues(first.key.Get(), first.name, format, out, error);
+    if (status == Status::Ok) {
+        status = ListSubkeys(first.key.Get(), &first.children);
     }
-    for (const auto& child : children) {
-        CRegKey opened;
-        const LSTATUS rc = opened.Open(key, child.c_str(), KEY_READ);
+    levels.push_back(std::move(first));
+    while (status == Status::Ok && !levels.empty()) {
+        Level& parent = levels.back();
+        if (parent.next == parent.children.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const std::string& child = parent.children[parent.next++];
+        Level level{{}, parent.name + "\\" + child, {}, 0};
+        const LSTATUS rc = level.key.Open(parent.key.Get(), child.c_str(), KEY_READ);
         if (rc == ERROR_FILE_NOT_FOUND) {
             continue; // deleted by someone else meanwhile
         }
-        status = rc == ERROR_SUCCESS
-                     ? ExportKey(opened.Get(), fullName + "\\" + child, format, out, error)
-                     : ToStatus(rc);
-        if (status != Status::Ok) {
-            return status;
+        status = rc == ERROR_SUCCESS ? ExportValues(level.key.Get(), level.name, format, out, error)
+                                     : ToStatus(rc);
+        if (status == Status::Ok) {
+            status = ListSubkeys(level.key.Get(), &level.children);
         }
+        levels.push_back(std::move(level));
     }
-    return Status::Ok;
+    return status;
+}
+
+// An unusable store answers as an empty one: no proof that a key is missing or empty.
+bool StoreUnreadable(Root root, std::string* error) {
+    const std::string why = RegStoreProblem(RootKey(root));
+    if (why.empty()) {
+        return false;
+    }
+    *error = "the store cannot be read (" + why + ")";
+    return true;
 }
 
 } // namespace
@@ -767,6 +808,9 @@ Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFor
         CRegKey next;
         const LSTATUS rc =
             next.Open(key.Get(), stored != nullptr ? stored->c_str() : part.c_str(), KEY_READ);
+        if (rc == ERROR_FILE_NOT_FOUND && StoreUnreadable(root, error)) {
+            return Status::Unavailable;
+        }
         if (rc != ERROR_SUCCESS) {
             return ToStatus(rc);
         }
@@ -774,9 +818,12 @@ Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFor
         fullName += "\\" + (stored != nullptr ? *stored : part);
     }
     std::string body;
-    const Status status = ExportKey(key.Get(), fullName, format, &body, error);
+    const Status status = ExportTree(std::move(key), fullName, format, &body, error);
     if (status != Status::Ok) {
         return status;
+    }
+    if (StoreUnreadable(root, error)) {
+        return Status::Unavailable;
     }
     const std::string header = format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5;
     const std::string text = header + "\r\n\r\n" + body;

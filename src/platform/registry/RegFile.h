@@ -40,6 +40,10 @@ struct RegFileError {
     std::string Text() const;
 };
 
+// The most a registry file may hold, for those who read one: far more than any real one, and a
+// bound on what an endless input can cost.
+constexpr std::size_t kMaxRegFileBytes = std::size_t{256} << 20;
+
 // Decodes and parses a whole file. A malformed file gives false and its first problem.
 bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error);
 

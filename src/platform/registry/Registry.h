@@ -47,8 +47,11 @@ constexpr DWORD REG_QWORD = 11;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
-// Longest key or value name, in characters, as on the original platform.
+// The original platform's limits, counted in bytes of the stored name: a key name (one part of
+// a path) of at most 255, a value name of at most 16,383, and keys at most 512 levels below a root.
 constexpr std::size_t kMaxRegNameLength = 255;
+constexpr std::size_t kMaxRegValueNameLength = 16383;
+constexpr std::size_t kMaxRegKeyDepth = 512;
 
 // Opens an existing key. A trailing backslash does not change the key; an empty or null
 // subkey opens the key itself again.
@@ -100,6 +103,9 @@ void RegRollbackTransaction(HKEY root);
 void RegCloseStores();
 // Where a root's data lives, for messages ("the store /path/user.db", "the system registry").
 std::string RegStoreLocation(HKEY root);
+// Why a root's data, once asked for, turned out unusable, so that it answers as an empty store
+// (a damaged file, say); empty while it is fine. An empty answer then proves nothing missing.
+std::string RegStoreProblem(HKEY root);
 
 // A transaction on one root that is rolled back unless committed.
 class CRegTransaction {

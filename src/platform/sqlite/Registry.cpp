@@ -57,6 +57,10 @@ bool ValidName(const std::string& name) {
     return name.size() <= kMaxRegNameLength;
 }
 
+bool ValidValueName(const std::string& name) {
+    return name.size() <= kMaxRegValueNameLength;
+}
+
 // Splits a subkey path; a trailing backslash is ignored, any other empty component is an error.
 bool SplitPath(const char* subKey, std::vector<std::string>* parts) {
     parts->clear();
@@ -281,7 +285,7 @@ LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, 
         return ERROR_ACCESS_DENIED;
     }
     const std::string name = ValueName(lpValueName);
-    if (!ValidName(name) || (lpData == nullptr && cbData > 0)) {
+    if (!ValidValueName(name) || (lpData == nullptr && cbData > 0)) {
         return ERROR_INVALID_PARAMETER;
     }
     return ToError(Store::For(hKey->root).SetValue(hKey->id, name, dwType, lpData, cbData));
@@ -352,4 +356,9 @@ void RegCloseStores() {
 
 std::string RegStoreLocation(HKEY root) {
     return "the store " + registry::StorePath(root != nullptr ? root->root : Root::CurrentUser);
+}
+
+std::string RegStoreProblem(HKEY root) {
+    std::string why;
+    return Store::For(root != nullptr ? root->root : Root::CurrentUser).Unusable(&why) ? why : "";
 }

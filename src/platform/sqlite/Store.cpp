@@ -187,7 +187,11 @@ bool Store::OpenFile(bool created) {
     sqlite3_finalize(stmt);
 
     std::string problem;
-    if (appId < 0 || tables < 0) {
+    const std::string dir = DirOf(m_path);
+    if ((appId < 0 || tables < 0) && !dir.empty() && access(dir.c_str(), W_OK) != 0) {
+        // Its journal goes beside it: a folder closed to writing leaves even reading impossible.
+        problem = "in a folder that cannot be written (" + dir + ": " + std::strerror(errno) + ")";
+    } else if (appId < 0 || tables < 0) {
         problem = std::string("not a database: ") + sqlite3_errmsg(m_db);
     } else if (appId == 0 && tables == 0) {
         if (!Initialise()) {
@@ -230,9 +234,17 @@ void Store::OpenEmpty(const std::string& why) {
                  "empty store and cannot save changes\n",
                  m_path.c_str(), why.c_str());
     m_memory = true;
+    m_unusable = why;
     m_missing = false;
     sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Initialise();
+}
+
+bool Store::Unusable(std::string* why) const {
+    if (m_memory && why != nullptr) {
+        *why = m_path + ": " + m_unusable;
+    }
+    return m_memory;
 }
 
 bool Store::Initialise() {

@@ -68,6 +68,10 @@ public:
     // Changes whenever this store's contents may have changed, in this or another process.
     std::uint64_t Generation();
 
+    // True once the file turned out unusable (damaged, another program's, not openable) and an
+    // empty stand-in answers instead; `why` names the file and what was wrong with it.
+    bool Unusable(std::string* why = nullptr) const;
+
 private:
     explicit Store(Root root);
     bool EnsureOpen(bool forWrite);
@@ -105,6 +109,7 @@ private:
     sqlite3* m_db = nullptr;
     bool m_missing = false; // machine file not there yet: reads see an empty store
     bool m_memory = false;  // damaged or unusable file: an empty store in memory
+    std::string m_unusable; // why, when m_memory
     int m_txDepth = 0;
     bool m_txFailed = false;
     std::uint64_t m_ownWrites = 0;
