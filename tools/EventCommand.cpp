@@ -57,6 +57,9 @@ int RunEvent(const Args& args) {
         std::fputs(kEventHelp, stdout);
         return kOk;
     }
+    if (args.size() >= 2 && args[1].empty() && (args[0] == "probe" || args[0] == "hold")) {
+        return Fail("event " + args[0] + ": the NAME is empty");
+    }
     if (args.size() == 2 && args[0] == "probe") {
         return Probe(args[1]);
     }

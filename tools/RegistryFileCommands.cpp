@@ -8,9 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <sstream>
+#include <filesystem>
+#include <vector>
 
 namespace ctl {
 
@@ -28,6 +27,10 @@ const char* const kImportHelp =
     "\"name\"=hex(N):..., \"name\"=- (delete), ';' comments; a trailing backslash continues a\n"
     "line. Roots: HKEY_CURRENT_USER (HKCU), HKEY_LOCAL_MACHINE (HKLM).\n"
     "\n"
+    "Limits, those of the Windows registry: each part of a key name at most 255 characters,\n"
+    "a value name at most 16,383, keys at most 512 levels below their root (characters\n"
+    "counted as bytes of UTF-8); the file at most 256 MiB. A file beyond them is refused.\n"
+    "\n"
     "Exit status: 0 loaded, 2 bad usage, unreadable or malformed file, store not writable.\n";
 
 const char* const kExportHelp =
@@ -35,36 +38,55 @@ const char* const kExportHelp =
     "\n"
     "Writes KEY, its values and everything below it as a registry file that import reads back\n"
     "byte for byte. KEY is e.g. 'HKCU\\Software\\Marrowfen\\QUORVEL PRO'. Without FILE, or with\n"
-    "'-', the file goes to standard output.\n"
+    "'-', the file goes to standard output. A symbolic link is followed. An existing FILE that\n"
+    "is not a regular file (a terminal, a pipe, a device) is written in place; a regular file\n"
+    "is replaced only by a complete new one, which keeps its mode (a new file is 0600).\n"
     "\n"
     "  --utf8      version 5.00 header, UTF-8 (default: UTF-16LE with byte-order mark)\n"
     "  --regedit4  REGEDIT4 header, names and texts as stored\n"
     "\n"
-    "Exit status: 0 written, 1 no such key, 2 bad usage or the file cannot be written.\n";
+    "Exit status: 0 written, 1 no such key, 2 bad usage, the store cannot be read or the file\n"
+    "cannot be written.\n";
 
-bool ReadAll(const std::string& file, std::string* out, std::string* why) {
-    if (file == "-") {
-        std::ostringstream text;
-        text << std::cin.rdbuf();
-        *out = text.str();
-        return true;
+// Reads all of `file` ('-': standard input), refusing it when it holds more than the most a
+// registry file may: an endless input costs no more than that.
+bool ReadRegFileBytes(const std::string& file, std::string* out, std::string* why) {
+    const std::string tooLarge =
+        "it holds more than " + std::to_string(registry::kMaxRegFileBytes >> 20) + " MiB";
+    std::error_code ec;
+    if (file != "-" && std::filesystem::is_regular_file(file, ec) &&
+        std::filesystem::file_size(file, ec) > registry::kMaxRegFileBytes) {
+        *why = tooLarge;
+        return false;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    std::FILE* in = file == "-" ? stdin : std::fopen(file.c_str(), "rb");
+    if (in == nullptr) {
         *why = std::strerror(errno);
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        *why = "read error";
-        return false;
+    out->clear();
+    std::vector<char> chunk(std::size_t{1} << 20);
+    bool ok = true;
+    std::size_t got;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
+        if (out->size() + got > registry::kMaxRegFileBytes) {
+            *why = tooLarge;
+            ok = false;
+            break;
+        }
+        out->append(chunk.data(), got);
     }
-    *out = text.str();
-    return true;
+    if (ok && std::ferror(in) != 0) {
+        *why = std::strerror(errno);
+        ok = false;
+    }
+    if (in != stdin) {
+        std::fclose(in);
+    }
+    return ok;
 }
 
-// Writes beside the target and renames, so that a failed export never leaves half a file.
+// Standard output for '-', else the file by the system's rules (System.h).
 bool WriteAll(const std::string& file, const std::string& content, std::string* why) {
     if (file == "-") {
         const bool ok = std::fwrite(content.data(), 1, content.size(), stdout) == content.size() &&
@@ -74,7 +96,7 @@ bool WriteAll(const std::string& file, const std::string& content, std::string* 
         }
         return ok;
     }
-    return WritePrivateFile(file, content, why);
+    return WriteOutputFile(file, content, why);
 }
 
 } // namespace
@@ -90,8 +112,8 @@ int RunImport(const Args& args) {
     const std::string& file = args[0];
     std::string bytes;
     std::string why;
-    if (!ReadAll(file, &bytes, &why)) {
-        return Fail("import: cannot read " + file + ": " + why);
+    if (!ReadRegFileBytes(file, &bytes, &why)) {
+        return Fail("import: cannot read " + file + ": " + why + "; nothing was imported");
     }
     std::vector<registry::RegFileKey> keys;
     registry::RegFileError error;

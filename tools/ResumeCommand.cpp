@@ -180,8 +180,10 @@ int RunResume(const Args& args) {
     if (args.size() == 2 && args[0] == "forget") {
         return Forget(args[1]);
     }
-    std::fputs(kUsage, stderr);
-    return kBadInput;
+    if (args.empty()) {
+        return Fail("resume: expected 'list' or 'forget' (try 'resume --help')");
+    }
+    return Fail("resume: expected list [--json], forget ID or forget --all (try 'resume --help')");
 }
 
 } // namespace ctl

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ctl {
@@ -244,11 +245,20 @@ int List(const Args& args) {
 // "YYYY-MM-DD HH:MM" in local time, seconds 0; nothing when it does not parse, names no real
 // date, or lies outside the time range of the store.
 std::optional<CTime> ParseLocal(const std::string& text) {
+    // Digits exactly where the pattern has them: scanf alone would take signs and spaces.
+    const std::string pattern = "dddd-dd-dd dd:dd";
+    if (text.size() != pattern.size()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (pattern[i] == 'd' ? !digit : text[i] != pattern[i]) {
+            return std::nullopt;
+        }
+    }
     int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &mo, &d, &h, &mi, &tail) != 5 ||
-        text.size() != 16 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || h < 0 ||
-        mi < 0) {
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d", &y, &mo, &d, &h, &mi) != 5 || mo < 1 ||
+        mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59) {
         return std::nullopt;
     }
     const CTime t(y, mo, d, h, mi, 0);
@@ -281,7 +291,8 @@ int Add(const Args& args) {
             char* stop = nullptr;
             errno = 0;
             count = std::strtol(n.c_str(), &stop, 10);
-            if (n.empty() || *stop != '\0' || errno != 0) {
+            if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos ||
+                *stop != '\0' || errno != 0) {
                 return Fail("schedule add: the count '" + n + "' is not a number");
             }
             const std::string& u = args[++i];
@@ -311,8 +322,12 @@ int Add(const Args& args) {
     }
     std::error_code ec;
     const std::string path = std::filesystem::absolute(queue, ec).string();
-    if (ec || access(path.c_str(), F_OK) != 0) {
+    struct stat st {};
+    if (ec || stat(path.c_str(), &st) != 0) {
         return Fail("schedule add: the queue file '" + queue + "' does not exist");
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Fail("schedule add: '" + queue + "' is not a queue file (not a regular file)");
     }
     const auto startTime = ParseLocal(*start);
     if (!startTime) {
@@ -392,9 +407,12 @@ int Remove(const Args& args) {
 } // namespace
 
 int RunSchedule(const Args& args) {
-    if (args.empty() || WantsHelp(args)) {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
-        return args.empty() ? kBadInput : kOk;
+    if (args.empty()) {
+        return Fail("schedule: expected 'list', 'add' or 'remove' (try 'schedule --help')");
+    }
+    if (WantsHelp(args)) {
+        std::fputs(kUsage, stdout);
+        return kOk;
     }
     if (args[0] == "list") {
         return List(args);

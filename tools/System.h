@@ -12,8 +12,11 @@ namespace ctl {
 // Termination requests to the companion are passed on to the command meanwhile.
 int RunAndWait(const Args& command, std::string* why);
 
-// Writes `content` to `file` readable by the user alone, through a file beside it that replaces
-// the old one only once everything is on disk.
-bool WritePrivateFile(const std::string& file, const std::string& content, std::string* why);
+// Writes `content` to `file`. What is not a regular file (a terminal, a pipe, a device) is
+// written in place, never replaced; a regular file is replaced by a file written beside it once
+// everything is on disk, keeping its mode (a new file is readable by the user alone). A symbolic
+// link is followed and what it names is treated by the same rules. The file beside is removed on
+// any failure and when a signal ends the companion meanwhile.
+bool WriteOutputFile(const std::string& file, const std::string& content, std::string* why);
 
 } // namespace ctl

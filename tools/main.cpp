@@ -57,8 +57,7 @@ void PrintUsage(FILE* out) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        PrintUsage(stderr);
-        return ctl::kBadInput;
+        return ctl::Fail("expected a command (try --help)");
     }
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {

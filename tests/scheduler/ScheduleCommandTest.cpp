@@ -5,6 +5,8 @@
 
 #include "SchedulerTestSupport.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 class ScheduleCommandTest : public PrivateEnvTest {
@@ -77,8 +79,16 @@ TEST_F(ScheduleCommandTest, AddStoresWhatTheDialogStoresAndRemoveFindsIt) {
 TEST_F(ScheduleCommandTest, BadInputIsRefusedAndNothingIsWritten) {
     const std::string path = Quote(m_env.WriteFile("q.ftq", "q"));
     const std::string missing = Quote(m_env.Root() + "/missing.ftq");
+    const std::string fifo = m_env.Root() + "/fifo.ftq";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& args : std::vector<std::string>{
              "add " + missing + " --start '2025-06-01 09:00' --once",
+             "add " + Quote(m_env.Root()) + " --start '2025-06-01 09:00' --once",
+             "add " + Quote(fifo) + " --start '2025-06-01 09:00' --once",
+             "add " + path + " --start '2025-06-01 09:00' --every ' 5' days",
+             "add " + path + " --start '2025-06-01 09:00' --every +5 days",
+             "add " + path + " --start '2026-+1-01 10:00' --once",
+             "add " + path + " --start '2026-01-01 1:00 ' --once",
              "add " + path + " --start '2025-06-01 09:00' --every 0 days",
              "add " + path + " --start '2025-06-01 09:00' --every -1 days",
              "add " + path + " --start '2025-06-01 09:00' --every 32768 days",

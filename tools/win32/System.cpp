@@ -53,7 +53,7 @@ int RunAndWait(const Args& command, std::string* why) {
     return static_cast<int>(status);
 }
 
-bool WritePrivateFile(const std::string& file, const std::string& content, std::string* why) {
+bool WriteOutputFile(const std::string& file, const std::string& content, std::string* why) {
     const std::string temp = file + ".tmp-" + std::to_string(GetCurrentProcessId());
     HANDLE out = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -658,8 +658,8 @@ Status ListValues(HKEY key, std::vector<ListedValue>* out) {
         auto nameLength = static_cast<DWORD>(name.size());
         DWORD type = 0;
         auto size = static_cast<DWORD>(data.size());
-        const LSTATUS rc = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
-                                         data.data(), &size);
+        const LSTATUS rc =
+            RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
         if (rc == ERROR_NO_MORE_ITEMS) {
             return Status::Ok;
         }
