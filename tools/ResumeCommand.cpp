@@ -1,12 +1,10 @@
-// resume list [--json] | forget ID | forget --all: the interrupted transfers as the Monitor
+// resume list [--json] | forget NAME | forget --all: the interrupted transfers as the Monitor
 // sees them, through the Monitor's own store.
 #include "Command.h"
 #include "app/MonitorApp.h"
 #include "resume/TransferResumeDB.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 namespace ctl {
@@ -14,23 +12,23 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quorvel-monitorctl resume list [--json]\n"
-    "       quorvel-monitorctl resume forget ID\n"
+    "       quorvel-monitorctl resume forget NAME\n"
     "       quorvel-monitorctl resume forget --all\n"
     "\n"
-    "list    every entry with its version, whether the Monitor can read\n"
-    "        it (and why not), and the helper and argument resuming\n"
-    "        would start; the Monitor starts them from the last to the "
-    "first\n"
-    "forget  delete one entry, or all of them, as declining does\n";
+    "list    every entry by its subkey name, with its version, whether the\n"
+    "        Monitor can read it (and why not), and the helper and argument\n"
+    "        resuming would start; the Monitor starts them from the last to\n"
+    "        the first\n"
+    "forget  delete the entry of that subkey name (the entry id for every\n"
+    "        readable entry), or, as declining does, every entry named by an id\n";
 
 struct CProfile : CWinApp {
     CProfile() { UseMonitorProfile(*this); }
 };
 
 struct Row {
-    int id = 0;
+    TRANSFERSUBKEY entry;
     std::optional<UINT> version;
-    const char* refusal = nullptr;
     std::optional<RESUMETARGET> target;
     bool download = false;
 };
@@ -53,6 +51,16 @@ std::string Json(const std::string& text) {
     return out + "\"";
 }
 
+// A subkey name for a line of text: control characters would break the line apart.
+std::string Printable(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
 std::string ClientFolder() {
     std::string folder;
     CMonitorApp::ReadRegistryString(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey, "Path", folder);
@@ -64,30 +72,26 @@ std::string ClientFolder() {
 
 std::vector<Row> Rows(CTransferResumeDB& db) {
     std::vector<Row> rows;
-    const auto list = db.GetIdList();
-    if (list == nullptr) {
-        return rows;
-    }
     const std::string folder = ClientFolder();
-    for (const UINT value : *list) {
-        Row row;
-        row.id = static_cast<int>(value);
-        if (row.id < 1) {
-            row.refusal = "name is not an entry id";
-            rows.push_back(row);
+    for (TRANSFERSUBKEY& entry : db.ListEntries()) {
+        Row& row = rows.emplace_back();
+        row.entry = std::move(entry);
+        const int id = row.entry.nId;
+        if (id < 1) {
             continue;
         }
-        TRANSFERENTRY entry;
-        db.ReadEntry(row.id, entry);
-        row.version = entry.nVersion;
-        row.refusal = CTransferResumeDB::Refusal(entry);
-        if (const auto record = db.Read(row.id)) {
-            row.target = GetResumeTarget(folder, row.id, *record);
-            row.download = record->bDownload() != 0;
-        } else if (row.refusal == nullptr) {
-            row.refusal = "changed while being read";
+        TRANSFERENTRY values;
+        db.ReadEntry(id, values);
+        row.version = values.nVersion;
+        if (!row.entry.strRefusal.empty()) {
+            continue;
         }
-        rows.push_back(row);
+        if (const auto record = db.Read(id)) {
+            row.target = GetResumeTarget(folder, id, *record);
+            row.download = record->bDownload() != 0;
+        } else {
+            row.entry.strRefusal = "changed while being read";
+        }
     }
     return rows;
 }
@@ -100,12 +104,13 @@ int List(bool json) {
         std::printf("[");
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const Row& r = rows[i];
-            std::printf("%s{\"id\":%d,\"version\":%s,\"readable\":%s,\"reason\":%s,\"kind\":%s,"
-                        "\"helper\":%s,\"argument\":%s}",
-                        i > 0 ? "," : "", r.id,
+            const std::string& why = r.entry.strRefusal;
+            std::printf("%s{\"subkey\":%s,\"id\":%s,\"version\":%s,\"readable\":%s,"
+                        "\"reason\":%s,\"kind\":%s,\"helper\":%s,\"argument\":%s}",
+                        i > 0 ? "," : "", Json(r.entry.strName).c_str(),
+                        r.entry.nId > 0 ? std::to_string(r.entry.nId).c_str() : "null",
                         r.version ? std::to_string(*r.version).c_str() : "null",
-                        r.target ? "true" : "false",
-                        r.refusal != nullptr ? Json(r.refusal).c_str() : "null",
+                        r.target ? "true" : "false", why.empty() ? "null" : Json(why).c_str(),
                         r.target ? (r.download ? "\"download\"" : "\"upload\"") : "null",
                         r.target ? Json(r.target->file).c_str() : "null",
                         r.target ? Json(r.target->parameters).c_str() : "null");
@@ -114,7 +119,7 @@ int List(bool json) {
         return kOk;
     }
     for (const Row& r : rows) {
-        std::printf("%d\t", r.id);
+        std::printf("%s\t", Printable(r.entry.strName).c_str());
         if (r.version) {
             std::printf("version %u\t", *r.version);
         } else {
@@ -124,15 +129,15 @@ int List(bool json) {
             std::printf("%s\t%s %s\n", r.download ? "download" : "upload", r.target->file.c_str(),
                         r.target->parameters.c_str());
         } else {
-            std::printf("not readable: %s\n", r.refusal);
+            std::printf("not readable: %s\n", r.entry.strRefusal.c_str());
         }
     }
     return kOk;
 }
 
-bool EntryExists(int id) {
+bool EntryExists(const std::string& name) {
     CRegKey key;
-    const std::string path = std::string(CTransferResumeDB::kKeyPath) + "\\" + std::to_string(id);
+    const std::string path = std::string(CTransferResumeDB::kKeyPath) + "\\" + name;
     return key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_READ) == ERROR_SUCCESS;
 }
 
@@ -143,20 +148,20 @@ int Forget(const std::string& what) {
         db.DeleteAll();
         return kOk;
     }
-    errno = 0;
-    char* end = nullptr;
-    const long id = std::strtol(what.c_str(), &end, 10);
-    if (what.empty() || *end != '\0' || errno != 0 || id < 1 || id > 0x7FFFFFFF) {
-        return Fail("resume forget: '" + what + "' is not an entry id (a number from 1)");
+    // Any name `list` shows, including those that are not ids, but one subkey of the database
+    // only: a backslash would reach below it.
+    if (what.empty() || what.find('\\') != std::string::npos) {
+        return Fail("resume forget: '" + what + "' is not the name of an entry");
     }
-    if (!EntryExists(static_cast<int>(id))) {
-        std::fprintf(stderr, "quorvel-monitorctl: resume forget: no entry %ld\n", id);
+    if (!EntryExists(what)) {
+        std::fprintf(stderr, "quorvel-monitorctl: resume forget: no entry %s\n",
+                     Printable(what).c_str());
         return kFalse;
     }
-    db.Delete(static_cast<int>(id));
-    if (EntryExists(static_cast<int>(id))) {
-        std::fprintf(stderr, "quorvel-monitorctl: resume forget: entry %ld could not be deleted\n",
-                     id);
+    db.DeleteSubkey(what);
+    if (EntryExists(what)) {
+        std::fprintf(stderr, "quorvel-monitorctl: resume forget: entry %s could not be deleted\n",
+                     Printable(what).c_str());
         return kFalse;
     }
     return kOk;

@@ -154,23 +154,11 @@ std::string Refusal(CWinApp& app, const std::string& subkey) {
 }
 
 std::vector<std::string> SubkeyNames() {
-    std::vector<std::string> names;
     CRegKey key;
     if (key.Open(HKEY_CURRENT_USER, CQueueScheduleDB::kKeyPath, KEY_READ) != ERROR_SUCCESS) {
-        return names;
+        return {};
     }
-    char name[CQueueScheduleDB::kNameBuffer];
-    for (DWORD i = 0;; ++i) {
-        const LSTATUS rc = RegEnumKeyA(key.Get(), i, name, sizeof name);
-        if (rc == ERROR_MORE_DATA) {
-            continue;
-        }
-        if (rc != ERROR_SUCCESS) {
-            break;
-        }
-        names.emplace_back(name);
-    }
-    return names;
+    return CQueueScheduleDB::ListSubkeyNames(key.Get());
 }
 
 int List(const Args& args) {

@@ -1,5 +1,5 @@
 // What the resume store costs with many entries: CountValid runs at every opening of the main
-// and tray menus, GetIdList and Read once per resume.
+// and tray menus, ListEntries (which judges every entry) and Read once per resume.
 #include "app/MonitorApp.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
@@ -52,19 +52,20 @@ void BM_CountValid(benchmark::State& state) {
 }
 BENCHMARK(BM_CountValid)->Arg(1)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
-void BM_GetIdList(benchmark::State& state) {
+void BM_ListEntries(benchmark::State& state) {
     CWinApp& app = Profile();
     Fill(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         CTransferResumeDB db(&app);
-        const auto list = db.GetIdList();
-        if (list == nullptr || list->size() != static_cast<std::size_t>(state.range(0))) {
-            state.SkipWithError("unexpected id list");
+        const auto entries = db.ListEntries();
+        if (entries.size() != static_cast<std::size_t>(state.range(0)) ||
+            !entries.front().strRefusal.empty()) {
+            state.SkipWithError("unexpected entry list");
             break;
         }
     }
 }
-BENCHMARK(BM_GetIdList)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ListEntries)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 void BM_ReadAll(benchmark::State& state) {
     CWinApp& app = Profile();

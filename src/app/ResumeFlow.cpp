@@ -2,10 +2,10 @@
 #include "app/MonitorApp.h"
 #include "platform/Launch.h"
 #include "resume/TransferResumeDB.h"
-#include "scheduler/QueueScheduleDB.h"
 #include "shell/ActivityLog.h"
 
-#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 constexpr const char* kCaption = "Quorvel PRO - Kettrin Downloads/Uploads";
@@ -57,25 +57,29 @@ void CMonitorApp::ResumeTransfers(BOOL bAsk) {
         }
     }
 
-    std::unique_ptr<CUIntArray> list;
+    std::vector<TRANSFERSUBKEY> entries;
     {
         CTransferResumeDB db(this);
-        list = db.GetIdList();
+        entries = db.ListEntries();
     }
-    if (list == nullptr) {
+    if (entries.empty()) {
         return;
     }
-    if (m_pMainWnd != nullptr) {
-        IActivityLog& log = m_pMainWnd->GetLog();
-        log.AddTimeStamp();
-        log.AddLine("Resuming interrupted transfers.\r\n", LogColor::Green);
+    IActivityLog* log = m_pMainWnd != nullptr ? &m_pMainWnd->GetLog() : nullptr;
+    if (log != nullptr) {
+        log->AddTimeStamp();
+        log->AddLine("Resuming interrupted transfers.\r\n", LogColor::Green);
     }
-    // Names such as "12" and "12x" both give id 12; one transfer gets one helper.
-    std::set<UINT> resumed;
-    for (std::size_t i = list->size(); i-- > 0;) {
-        if (resumed.insert((*list)[i]).second) {
-            ResumeTransfer(static_cast<int>((*list)[i]));
+    // Only subkeys named by a plain id are resumed, so no transfer gets two helpers. An entry
+    // that cannot be resumed stays, and the log names it so that it can be looked into.
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        const TRANSFERSUBKEY& entry = entries[i];
+        if (entry.strRefusal.empty()) {
+            ResumeTransfer(entry.nId);
+        } else if (log != nullptr) {
+            const std::string line =
+                "Skipped interrupted transfer \"" + entry.strName + "\": " + entry.strRefusal + ".";
+            log->AddLine(line.c_str(), LogColor::Maroon);
         }
     }
-    CQueueScheduleDB::FreeIdList(std::move(list));
 }

@@ -13,20 +13,6 @@
 
 namespace {
 
-// Subkey names are read into a buffer of this many characters; a longer name ends the walk.
-constexpr DWORD kNameBuffer = 128;
-
-// Every subkey name of an opened key, gathered before anything is deleted so that deleting
-// does not shift the indexes of the walk.
-std::vector<std::string> GatherNames(HKEY key) {
-    std::vector<std::string> names;
-    char name[kNameBuffer];
-    for (DWORD index = 0; RegEnumKeyA(key, index, name, kNameBuffer) == ERROR_SUCCESS; ++index) {
-        names.emplace_back(name);
-    }
-    return names;
-}
-
 std::string EntrySection(const char* name) {
     return std::string(CTransferResumeDB::kSection) + "\\" + name + "\\";
 }
@@ -56,17 +42,18 @@ BOOL CTransferResumeDB::ReadEntry(int id, TRANSFERENTRY& entry) {
     return TRUE;
 }
 
-const char* CTransferResumeDB::Refusal(const TRANSFERENTRY& entry) {
+std::string CTransferResumeDB::Refusal(const TRANSFERENTRY& entry) {
     if (entry.nVersion != kVersion) {
-        return "DBVER is not 2";
+        return "DBVER is " + std::to_string(entry.nVersion) + ", not 2 (or not a number)";
     }
     if (entry.nDataSize != TRANSFERDATA::kSize) {
-        return "DataSize is not 800";
+        return "DataSize is " + std::to_string(entry.nDataSize) + ", not 800";
     }
-    if (entry.pData == nullptr || entry.nDataBytes != entry.nDataSize) {
-        return "Data is not DataSize bytes long";
+    const UINT bytes = entry.pData != nullptr ? entry.nDataBytes : 0;
+    if (bytes != entry.nDataSize) {
+        return "Data holds " + std::to_string(bytes) + " bytes, not 800";
     }
-    return nullptr;
+    return {};
 }
 
 std::unique_ptr<TRANSFERDATA> CTransferResumeDB::Read(int id) {
@@ -76,7 +63,7 @@ std::unique_ptr<TRANSFERDATA> CTransferResumeDB::Read(int id) {
     try {
         auto record = std::make_unique<TRANSFERDATA>();
         TRANSFERENTRY entry;
-        if (!ReadEntry(id, entry) || Refusal(entry) != nullptr) {
+        if (!ReadEntry(id, entry) || !Refusal(entry).empty()) {
             return nullptr;
         }
         std::memcpy(record->bytes, entry.pData.get(), TRANSFERDATA::kSize);
@@ -87,11 +74,15 @@ std::unique_ptr<TRANSFERDATA> CTransferResumeDB::Read(int id) {
 }
 
 void CTransferResumeDB::Delete(int id) {
+    DeleteSubkey(std::to_string(id));
+}
+
+void CTransferResumeDB::DeleteSubkey(const std::string& name) {
     CRegKey key;
     if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_WRITE) != ERROR_SUCCESS) {
         return;
     }
-    RegDeleteKeyA(key.Get(), std::to_string(id).c_str());
+    RegDeleteKeyA(key.Get(), name.c_str());
 }
 
 void CTransferResumeDB::DeleteAll() {
@@ -99,7 +90,7 @@ void CTransferResumeDB::DeleteAll() {
     if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
         return;
     }
-    for (const auto& name : GatherNames(key.Get())) {
+    for (const auto& name : CQueueScheduleDB::ListSubkeyNames(key.Get())) {
         Delete(CQueueScheduleDB::IdFromName(name.c_str()));
     }
 }
@@ -114,7 +105,7 @@ int CTransferResumeDB::CountValid() {
         return 0;
     }
     int count = 0;
-    for (const auto& name : GatherNames(key.Get())) {
+    for (const auto& name : CQueueScheduleDB::ListSubkeyNames(key.Get())) {
         const std::string section = EntrySection(name.c_str());
         if (m_pApp->GetProfileInt(section.c_str(), "DBVER", 0) == kVersion) {
             ++count;
@@ -130,23 +121,25 @@ int CTransferResumeDB::CountValid() {
     return count;
 }
 
-std::unique_ptr<CUIntArray> CTransferResumeDB::GetIdList() {
-    std::unique_ptr<CUIntArray> list;
-    try {
-        list = std::make_unique<CUIntArray>();
-        CRegKey key;
-        if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_READ) == ERROR_SUCCESS) {
-            for (const auto& name : GatherNames(key.Get())) {
-                list->push_back(static_cast<UINT>(CQueueScheduleDB::IdFromName(name.c_str())));
-            }
+std::vector<TRANSFERSUBKEY> CTransferResumeDB::ListEntries() {
+    std::vector<TRANSFERSUBKEY> entries;
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_READ) != ERROR_SUCCESS) {
+        return entries;
+    }
+    for (auto& name : CQueueScheduleDB::ListSubkeyNames(key.Get())) {
+        TRANSFERSUBKEY& entry = entries.emplace_back();
+        entry.strName = std::move(name);
+        if (!CQueueScheduleDB::IsCanonicalIdName(entry.strName.c_str())) {
+            entry.strRefusal = "its name is not an entry id";
+            continue;
         }
-    } catch (const std::bad_alloc&) {
-        return nullptr;
+        entry.nId = CQueueScheduleDB::IdFromName(entry.strName.c_str());
+        TRANSFERENTRY values;
+        entry.strRefusal = ReadEntry(entry.nId, values) ? Refusal(values)
+                                                        : "the profile does not reach the database";
     }
-    if (list->empty()) {
-        return nullptr;
-    }
-    return list;
+    return entries;
 }
 
 RESUMETARGET GetResumeTarget(const std::string& clientFolder, int id, const TRANSFERDATA& data) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CWinApp;
 
@@ -33,6 +34,16 @@ struct TRANSFERENTRY {
     UINT nDataBytes = 0;
 };
 
+// One subkey of the database as the resume flow judges it.
+struct TRANSFERSUBKEY {
+    std::string strName;
+    // The entry id the name stands for; 0 when it is not an id written plainly ("7", not "07"
+    // or "7x"), since resuming reaches an entry only through its id.
+    int nId = 0;
+    // Why resuming would skip it; empty when Read accepts it.
+    std::string strRefusal;
+};
+
 class CTransferResumeDB {
 public:
     static constexpr const char* kSection = "CurrentVersion\\KTXfer\\DB";
@@ -47,16 +58,19 @@ public:
     // null otherwise, and the entry stays.
     std::unique_ptr<TRANSFERDATA> Read(int id);
     void Delete(int id);
+    // Deletes the subkey of exactly that name, which need not be an id.
+    void DeleteSubkey(const std::string& name);
     void DeleteAll();
     // Counts the entries of version 2 and deletes the others.
     int CountValid();
-    // Ids in enumeration order, or null when there is none.
-    std::unique_ptr<CUIntArray> GetIdList();
+    // Every subkey in enumeration order, each judged as Read would judge it, so that what
+    // cannot be resumed can be named and explained.
+    std::vector<TRANSFERSUBKEY> ListEntries();
 
     // The values Read judges; FALSE when the profile cannot reach the database.
     BOOL ReadEntry(int id, TRANSFERENTRY& entry);
-    // Why Read refuses an entry, or null when it accepts it.
-    static const char* Refusal(const TRANSFERENTRY& entry);
+    // Why Read refuses an entry, or empty when it accepts it.
+    static std::string Refusal(const TRANSFERENTRY& entry);
 
 private:
     // The profile must be rooted where the raw registry calls look, or a read would judge a

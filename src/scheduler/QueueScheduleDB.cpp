@@ -16,23 +16,6 @@ bool FileExists(const std::string& path) {
     return !path.empty() && access(path.c_str(), F_OK) == 0;
 }
 
-// Every subkey name of the open key that fits the listing buffer, in enumeration order.
-std::vector<std::string> ListSubkeyNames(HKEY hKey) {
-    std::vector<std::string> names;
-    char name[CQueueScheduleDB::kNameBuffer];
-    for (DWORD index = 0;; ++index) {
-        const LSTATUS rc = RegEnumKeyA(hKey, index, name, sizeof name);
-        if (rc == ERROR_MORE_DATA) {
-            continue; // too long to be an id; the entries after it still count
-        }
-        if (rc != ERROR_SUCCESS) {
-            break;
-        }
-        names.emplace_back(name);
-    }
-    return names;
-}
-
 // The values of one entry subkey, read with the profile store's rules (an integer is a 4-byte
 // REG_DWORD, a text a REG_SZ cut at its first NUL, anything else gives the default). They are
 // taken in one listing of the key: a pass reads every entry, and one query per value costs
@@ -175,6 +158,22 @@ int CQueueScheduleDB::IdFromName(const char* name) {
         return 0;
     }
     return static_cast<int>(value);
+}
+
+std::vector<std::string> CQueueScheduleDB::ListSubkeyNames(HKEY hKey) {
+    std::vector<std::string> names;
+    char name[kNameBuffer];
+    for (DWORD index = 0;; ++index) {
+        const LSTATUS rc = RegEnumKeyA(hKey, index, name, sizeof name);
+        if (rc == ERROR_MORE_DATA) {
+            continue; // too long to be an id; the entries after it still count
+        }
+        if (rc != ERROR_SUCCESS) {
+            break;
+        }
+        names.emplace_back(name);
+    }
+    return names;
 }
 
 bool CQueueScheduleDB::IsCanonicalIdName(const char* name) {

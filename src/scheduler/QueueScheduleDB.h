@@ -15,10 +15,12 @@
 #pragma once
 
 #include "platform/Types.h"
+#include "platform/registry/Registry.h"
 #include "scheduler/ScheduleData.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CWinApp;
 
@@ -51,7 +53,7 @@ public:
 
     // Ids in enumeration order, or null when there is none.
     std::unique_ptr<CUIntArray> GetIdList();
-    // Releases a list handed out by either store; null is allowed.
+    // Releases a list handed out by GetIdList; null is allowed.
     static void FreeIdList(std::unique_ptr<CUIntArray> list);
     // Removes every entry whose queue file is missing or whose "DBVER" is not 1.
     void PurgeInvalid();
@@ -67,6 +69,9 @@ public:
     int Write(int id, const SCHEDULEDATA* pData, const char* queueName);
     void Delete(int id);
 
+    // The names of the open key's subkeys that fit kNameBuffer, in enumeration order; a longer
+    // name is skipped. Both entry stores list their subkeys through this.
+    static std::vector<std::string> ListSubkeyNames(HKEY hKey);
     // The id a subkey name stands for: its leading decimal number, 0 when there is none or
     // when it does not fit an int.
     static int IdFromName(const char* name);

@@ -147,7 +147,7 @@ TEST_F(ResumeFlowTest, OnlyOldVersionsAreCleanedAwayAndNothingIsAsked) {
     app.ExitInstance();
 }
 
-TEST_F(ResumeFlowTest, UnreadableEntriesAreSkippedAndStayButTheLineIsStillWritten) {
+TEST_F(ResumeFlowTest, UnreadableEntriesAreSkippedStayAndAreNamedInTheLog) {
     WriteEntry("0", Entry{});
     WriteEntry("4", Entry{2, 800, Record(1, 799)});
     WriteEntry("abc", Entry{});
@@ -156,7 +156,11 @@ TEST_F(ResumeFlowTest, UnreadableEntriesAreSkippedAndStayButTheLineIsStillWritte
     EXPECT_EQ(desktop.questions, Names{kTimedQuestion});
     EXPECT_TRUE(shell.starts.empty());
     EXPECT_EQ(desktop.frame.log.Texts(),
-              (Names{"<timestamp>", "Resuming interrupted transfers.\r\n"}));
+              (Names{"<timestamp>", "Resuming interrupted transfers.\r\n",
+                     "Skipped interrupted transfer \"abc\": its name is not an entry id.",
+                     "Skipped interrupted transfer \"4\": Data holds 799 bytes, not 800.",
+                     "Skipped interrupted transfer \"0\": its name is not an entry id."}));
+    EXPECT_EQ(desktop.frame.log.lines.back().color, LogColor::Maroon);
     EXPECT_EQ(EntryNames(), (Names{"0", "4", "abc"}));
     app.ResumeTransfer(0);
     app.ResumeTransfer(-1);

@@ -61,7 +61,7 @@ TEST_F(TransferResumeDBTest,
         EXPECT_EQ(db.Read(id), nullptr) << c.what;
         TRANSFERENTRY entry;
         ASSERT_TRUE(db.ReadEntry(id, entry));
-        EXPECT_NE(CTransferResumeDB::Refusal(entry), nullptr) << c.what;
+        EXPECT_NE(CTransferResumeDB::Refusal(entry), "") << c.what;
         ++id;
     }
     EXPECT_EQ(EntryNames().size(), refused.size());
@@ -108,22 +108,35 @@ TEST_F(TransferResumeDBTest, OnlyTheFirstLittleEndianFieldTellsDownloadFromUploa
     }
 }
 
-TEST_F(TransferResumeDBTest, IdListFollowsEnumerationOrderAndIsNullWhenEmpty) {
+// Each subkey as "name id refusal".
+Names Listed(CTransferResumeDB& db) {
+    Names listed;
+    for (const TRANSFERSUBKEY& entry : db.ListEntries()) {
+        listed.push_back(entry.strName + " " + std::to_string(entry.nId) + " " + entry.strRefusal);
+    }
+    return listed;
+}
+
+TEST_F(TransferResumeDBTest, ListingNamesEverySubkeyInOrderWithWhyItCannotBeResumed) {
     CTransferResumeDB db(&m_app);
-    EXPECT_EQ(db.GetIdList(), nullptr); // no database key at all
+    EXPECT_TRUE(db.ListEntries().empty()); // no database key at all
     WriteEntry(3, 1);
-    WriteEntry(7, 0);
     WriteEntry(12, 1);
+    WriteEntry("4", Entry{1, 800, Record(1)});
+    WriteEntry("5", Entry{2, 799, Record(1, 799)});
+    WriteEntry("6", Entry{2, 800, std::nullopt});
+    WriteEntry("12x", Entry{});
     WriteEntry("abc", Entry{});
-    const auto list = db.GetIdList();
-    ASSERT_NE(list, nullptr);
-    // Names enumerate in text order; names without a leading number give 0.
-    EXPECT_EQ(*list, (CUIntArray{12, 3, 7, 0}));
+    // Names enumerate in text order; only plainly written ids address an entry.
+    EXPECT_EQ(Listed(db),
+              (Names{"12 12 ", "12x 0 its name is not an entry id", "3 3 ",
+                     "4 4 DBVER is 1, not 2 (or not a number)", "5 5 DataSize is 799, not 800",
+                     "6 6 Data holds 0 bytes, not 800", "abc 0 its name is not an entry id"}));
     db.DeleteAll();
-    EXPECT_EQ(EntryNames(), Names{"abc"});
+    EXPECT_EQ(EntryNames(), (Names{"12x", "abc"}));
     db.Delete(3); // already gone: nothing happens
-    db.Delete(99);
-    EXPECT_EQ(db.GetIdList()->size(), 1u);
+    db.DeleteSubkey("abc");
+    EXPECT_EQ(EntryNames(), Names{"12x"});
 }
 
 TEST_F(TransferResumeDBTest, DeleteAllForgetsEveryEntryNamedByAnId) {
@@ -151,18 +164,19 @@ TEST_F(TransferResumeDBTest, OddNamesAreNeverTakenForAnotherEntry) {
     EXPECT_EQ(CQueueScheduleDB::IdFromName("99999999999"), 0);
 }
 
-TEST_F(TransferResumeDBTest, NameTooLongForTheBufferEndsTheWalk) {
-    WriteEntry(std::string(127, '1'), Entry{1, 800, Record(1)}); // fits: judged and kept
-    WriteEntry(std::string(128, '1') + "0", Entry{1, 800, Record(1)});
+TEST_F(TransferResumeDBTest, NameTooLongForTheBufferIsSkippedAndHidesNothing) {
+    const std::string fits(127, '1');
+    const std::string tooLong = std::string(128, '1') + "0";
+    WriteEntry(fits, Entry{1, 800, Record(1)});
+    WriteEntry(tooLong, Entry{1, 800, Record(1)});
     WriteEntry("2", Entry{});
     CTransferResumeDB db(&m_app);
-    // The 127-character name is not an id that fits, so it is not deleted; the walk stops at
-    // the long name and never reaches "2".
-    EXPECT_EQ(db.CountValid(), 0);
-    const auto list = db.GetIdList();
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(*list, CUIntArray{0});
-    EXPECT_EQ(EntryNames().size(), 3u);
+    // Neither long name is an id, so neither is deleted; "2", listed after the one too long for
+    // the buffer, still counts and is listed.
+    EXPECT_EQ(db.CountValid(), 1);
+    EXPECT_EQ(Listed(db), (Names{fits + " 0 its name is not an entry id", "2 2 "}));
+    db.DeleteAll();
+    EXPECT_EQ(EntryNames(), (Names{fits, tooLong}));
 }
 
 TEST_F(TransferResumeDBTest, WithoutTheDatabaseKeyNothingHappens) {
@@ -195,11 +209,9 @@ TEST_F(TransferResumeDBTest, AThousandEntries) {
     }
     CTransferResumeDB db(&m_app);
     EXPECT_EQ(db.CountValid(), 900);
-    const auto list = db.GetIdList();
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->size(), 900u);
+    EXPECT_EQ(db.ListEntries().size(), 900u);
     db.DeleteAll();
-    EXPECT_EQ(db.GetIdList(), nullptr);
+    EXPECT_TRUE(db.ListEntries().empty());
 }
 
 } // namespace
