@@ -61,9 +61,11 @@ public:
     // Creates the main window hidden, with no title, at `rect`; it stays the desktop's until
     // the program ends. Null when it cannot be created.
     virtual IMainFrame* CreateMainFrame(CMonitorApp& app, const CRect& rect) = 0;
-    // The timed two-button question (IDOK for button 1, IDCANCEL otherwise).
+    // The timed two-button question: IDOK for button 1, IDCANCEL for button 2, Escape or the
+    // close box; IDNOANSWER when it was ended because the Monitor is ending.
     virtual int TimedChoice(const char* caption, const char* message, DWORD timeoutMs,
                             int defaultButton, const char* okText, const char* cancelText) = 0;
-    // A message box without owner; returns IDOK, IDCANCEL, IDYES or IDNO.
+    // A message box without owner: IDOK, IDCANCEL, IDYES or IDNO for its buttons; IDNOANSWER
+    // for Escape, the close box, or a box ended because the Monitor is ending.
     virtual int MessageBox(const char* text, const char* caption, UINT type) = 0;
 };

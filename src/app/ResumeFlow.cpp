@@ -43,12 +43,19 @@ void CMonitorApp::ResumeTransfers(BOOL bAsk) {
             m_desktop.TimedChoice(kCaption, kQuestion, kQuestionTimeoutMs, 1, "Yes", "No");
         if (answer == IDCANCEL) {
             const int later = m_desktop.MessageBox(kLater, kCaption, MB_YESNO | MB_ICONQUESTION);
-            // The download helper may have started while the user was being asked; its
+            // Only an explicit No forgets. A box put aside with Escape or its close box, or
+            // ended because the Monitor is ending, keeps every entry for the next time. The
+            // download helper may also have started while the user was being asked; its
             // entries are then not ours to forget.
             if (later == IDNO && !IsDownloadHelperRunning()) {
                 CTransferResumeDB db(this);
                 db.DeleteAll();
             }
+            return;
+        }
+        // A question ended because the Monitor is ending is no Yes: nothing is started and
+        // nothing more is asked.
+        if (answer != IDOK) {
             return;
         }
         // Likewise: a second download helper must not be started beside a running one.

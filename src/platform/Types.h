@@ -26,6 +26,9 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+// A question that got no answer: put aside where it offers nothing to cancel, or ended because
+// the program is ending. Never to be taken for any of the answers above.
+constexpr int IDNOANSWER = 0;
 
 // Message-box styles the Monitor uses.
 constexpr UINT MB_OKCANCEL = 0x1;

@@ -94,7 +94,10 @@ void CTimedChoiceDlg::Place(QWidget* control, int x, int y, int cx, int cy) cons
 }
 
 int CTimedChoiceDlg::DoModal() {
-    return exec() == IDOK ? IDOK : IDCANCEL;
+    // Every answer ends the dialog through OnOK or OnCancel; any other result means nobody
+    // answered.
+    const int result = exec();
+    return result == IDOK || result == IDCANCEL ? result : IDNOANSWER;
 }
 
 void CTimedChoiceDlg::showEvent(QShowEvent* event) {

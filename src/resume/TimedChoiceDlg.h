@@ -28,7 +28,8 @@ public:
                     const char* lpszCancelText);
     ~CTimedChoiceDlg() override;
 
-    // IDOK for button 1, by the user or the countdown; IDCANCEL for button 2, Escape or close.
+    // IDOK for button 1, by the user or the countdown; IDCANCEL for button 2, Escape or close;
+    // IDNOANSWER when the event loop was ended under it, as when the program is ending.
     int DoModal();
 
     void OnTimer(UINT nIDEvent);

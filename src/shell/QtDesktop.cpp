@@ -3,9 +3,34 @@
 #include "resume/TimedChoiceDlg.h"
 #include "shell/MainFrame.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
+
+namespace {
+
+// A question box whose Escape key and close box answer nothing. Qt would otherwise press the
+// No of a Yes/No box for them, and a No may forget what the user only meant to put aside.
+class CQuestionBox : public QMessageBox {
+public:
+    CQuestionBox(const QString& caption, const QString& text, StandardButtons buttons)
+        : QMessageBox(Question, caption, text, buttons) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    // Rejects without choosing a button.
+    void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
+};
+
+} // namespace
 
 CQtDesktop::CQtDesktop() = default;
 CQtDesktop::~CQtDesktop() = default;
@@ -33,12 +58,22 @@ int CQtDesktop::TimedChoice(const char* caption, const char* message, DWORD time
 
 int CQtDesktop::MessageBox(const char* text, const char* caption, UINT type) {
     const bool yesNo = (type & MB_YESNO) == MB_YESNO;
-    const auto buttons =
-        yesNo ? (QMessageBox::Yes | QMessageBox::No) : (QMessageBox::Ok | QMessageBox::Cancel);
-    const auto answer = QMessageBox::question(nullptr, QString::fromUtf8(caption),
-                                              QString::fromUtf8(text), buttons);
-    if (yesNo) {
-        return answer == QMessageBox::Yes ? IDYES : IDNO;
+    CQuestionBox box(QString::fromUtf8(caption), QString::fromUtf8(text),
+                     yesNo ? (QMessageBox::Yes | QMessageBox::No)
+                           : (QMessageBox::Ok | QMessageBox::Cancel));
+    box.exec();
+    // No button clicked: put aside, or the event loop was ended under the box.
+    const QMessageBox::StandardButton answer = box.standardButton(box.clickedButton());
+    switch (answer) {
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    case QMessageBox::Ok:
+        return IDOK;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    default:
+        return IDNOANSWER;
     }
-    return answer == QMessageBox::Ok ? IDOK : IDCANCEL;
 }

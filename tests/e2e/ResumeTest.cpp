@@ -63,23 +63,30 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class ResumeEndToEnd : public PrivateEnvTest {};
+class ResumeEndToEnd : public PrivateEnvTest {
+protected:
+    // A client folder whose helpers each write their process id (which orders the starts),
+    // name and arguments into `record`, and two entries to resume.
+    void SetUp() override {
+        const std::string client = m_env.Root() + "/client";
+        ASSERT_EQ(mkdir(client.c_str(), 0700), 0);
+        for (const char* helper : {"KettrinDL.exe", "KettrinUL.exe"}) {
+            m_env.WriteScript(std::string("client/") + helper,
+                              "printf '%s %s %s\\n' \"$$\" \"${0##*/}\" \"$*\" >> '" + record +
+                                  "'\n");
+        }
+        const std::string folder = client + "/";
+        SetValue(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey, "Path", REG_SZ,
+                 std::vector<BYTE>(folder.begin(), folder.end() + 1));
+        WriteEntry(3, 1); // a download
+        WriteEntry(7, 0); // an upload
+        RegCloseStores();
+    }
+
+    const std::string record = m_env.Root() + "/starts.txt";
+};
 
 TEST_F(ResumeEndToEnd, UnansweredQuestionResumesEachTransferOnceFromTheLastIdToTheFirst) {
-    const std::string client = m_env.Root() + "/client";
-    ASSERT_EQ(mkdir(client.c_str(), 0700), 0);
-    const std::string record = m_env.Root() + "/starts.txt";
-    // Each helper writes its process id (which orders the starts), its name and arguments.
-    for (const char* helper : {"KettrinDL.exe", "KettrinUL.exe"}) {
-        m_env.WriteScript(std::string("client/") + helper,
-                          "printf '%s %s %s\\n' \"$$\" \"${0##*/}\" \"$*\" >> '" + record + "'\n");
-    }
-    const std::string folder = client + "/";
-    SetValue(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey, "Path", REG_SZ,
-             std::vector<BYTE>(folder.begin(), folder.end() + 1));
-    WriteEntry(3, 1); // a download
-    WriteEntry(7, 0); // an upload
-    RegCloseStores();
 
     const auto start = std::chrono::steady_clock::now();
     const pid_t monitor = StartMonitor(m_env.Root() + "/monitor.log");
@@ -110,6 +117,32 @@ TEST_F(ResumeEndToEnd, UnansweredQuestionResumesEachTransferOnceFromTheLastIdToT
     EXPECT_NE(ReadFileText(m_env.Root() + "/monitor.log").find("Resuming interrupted transfers."),
               std::string::npos);
     EXPECT_TRUE(WIFEXITED(status)) << status;
+}
+
+TEST_F(ResumeEndToEnd, EndedWhileTheQuestionIsOpenItKeepsEveryEntryAndEndsInOrder) {
+    const std::string log = m_env.Root() + "/monitor.log";
+    const pid_t monitor = StartMonitor(log);
+    ASSERT_GT(monitor, 0);
+    SleepMs(2000);
+    kill(monitor, SIGTERM);
+    int status = 0;
+    ASSERT_TRUE(WaitFor([&] { return waitpid(monitor, &status, WNOHANG) == monitor; }, 20000))
+        << ReadFileText(log);
+    SleepMs(500); // a helper started at the end would have written by now
+
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << ReadFileText(log);
+    EXPECT_EQ(ReadFileText(record), "");
+    const std::string text = ReadFileText(log);
+    EXPECT_NE(text.find("Transfer Scheduler Disabled."), std::string::npos) << text;
+    EXPECT_EQ(text.find("Resuming interrupted transfers."), std::string::npos) << text;
+    std::string listed;
+    ASSERT_EQ(RunCommand(BuiltCompanion() + " resume list --json", &listed), 0);
+    EXPECT_NE(listed.find("\"subkey\":\"3\",\"id\":3,\"version\":2,\"readable\":true"),
+              std::string::npos)
+        << listed;
+    EXPECT_NE(listed.find("\"subkey\":\"7\",\"id\":7,\"version\":2,\"readable\":true"),
+              std::string::npos)
+        << listed;
 }
 
 } // namespace

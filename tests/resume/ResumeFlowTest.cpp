@@ -85,17 +85,32 @@ TEST_F(ResumeFlowTest, NoThenNoForgetsEveryEntryWithoutStartingOrLogging) {
     app.ExitInstance();
 }
 
-TEST_F(ResumeFlowTest, NoThenYesKeepsEverythingForTheNextStart) {
+TEST_F(ResumeFlowTest, OnlyAnExplicitNoForgetsAndAQuestionWithoutAnswerStartsNothing) {
     WriteEntry(3, 1);
-    desktop.timedChoiceAnswers = {IDCANCEL};
-    desktop.messageBoxAnswers = {IDYES};
-    {
-        CMonitorApp app(desktop, clipboard, shell);
+    struct Case {
+        const char* what;
+        int timed;
+        int later;
+        Names asked;
+    };
+    // IDNOANSWER: the box was put aside with Escape or its close box, or either question was
+    // ended because the Monitor is ending; then nothing more is asked.
+    const std::vector<Case> cases = {
+        {"No, then Yes", IDCANCEL, IDYES, {kTimedQuestion, kLaterQuestion}},
+        {"No, then put aside", IDCANCEL, IDNOANSWER, {kTimedQuestion, kLaterQuestion}},
+        {"ended", IDNOANSWER, IDNO, {kTimedQuestion}},
+    };
+    for (const Case& c : cases) {
+        CFakeDesktop asked;
+        asked.timedChoiceAnswers = {c.timed};
+        asked.messageBoxAnswers = {c.later};
+        CMonitorApp app(asked, clipboard, shell);
         ASSERT_TRUE(app.InitInstance(""));
+        EXPECT_EQ(asked.questions, c.asked) << c.what;
+        EXPECT_TRUE(asked.frame.log.lines.empty()) << c.what;
         app.ExitInstance();
     }
     EXPECT_TRUE(shell.starts.empty());
-    EXPECT_TRUE(desktop.frame.log.lines.empty());
     EXPECT_EQ(EntryNames(), Names{"3"});
 
     CFakeDesktop next;

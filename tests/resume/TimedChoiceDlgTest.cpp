@@ -175,6 +175,15 @@ TEST_F(TimedChoiceDlgTest, DoModalReturnsWhatTheRealTimerChooses) {
     auto user = Make(10000, 1);
     QTimer::singleShot(0, [&] { user->m_btnCancel->click(); });
     EXPECT_EQ(user->DoModal(), IDCANCEL);
+
+    // The program ending under the dialog answers nothing, whatever the default.
+    auto ended = Make(10000, 2);
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    EXPECT_EQ(ended->DoModal(), IDNOANSWER);
+    EXPECT_EQ(ended->result(), 0);
+    // Let later dialogs of this process run their loops again.
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
 }
 
 // How many pixels of the image are exactly `color`, and how many are clearly green.

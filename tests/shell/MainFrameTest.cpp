@@ -2,6 +2,8 @@
 #include "platform/Clock.h"
 #include "platform/NamedObjects.h"
 #include "platform/Time.h"
+#include "resume/ResumeEntries.h"
+#include "resume/TimedChoiceDlg.h"
 #include "scheduler/dialogs/QueueTransfersDlg.h"
 #include "shell/QtDesktop.h"
 
@@ -9,7 +11,9 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -275,6 +279,83 @@ TEST_F(MainFrameTest, LogCoversTheClientAreaThroughEveryResize) {
             << size.width() << "x" << size.height();
         EXPECT_TRUE(frame->m_wndLog.isVisible());
     }
+}
+
+// Acts on the modal questions shown while it lives, one act each in turn, from inside their
+// own event loops, and notes which question each was.
+class CQuestionActor {
+public:
+    using Act = std::function<void(QWidget&)>;
+    explicit CQuestionActor(std::vector<Act> acts) : m_acts(std::move(acts)) {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] { Poll(); });
+        m_poll.start(10);
+    }
+    Strings seen;
+
+private:
+    void Poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal->property("acted").toBool() || m_next == m_acts.size()) {
+            return;
+        }
+        modal->setProperty("acted", true);
+        const auto* box = qobject_cast<QMessageBox*>(modal);
+        seen.push_back(box != nullptr ? box->text().toStdString() : "timed");
+        m_acts[m_next++](*modal);
+    }
+    std::vector<Act> m_acts;
+    std::size_t m_next = 0;
+    QTimer m_poll;
+};
+
+TEST_F(MainFrameTest, OnTheRealQuestionsOnlyAnExplicitNoForgetsAndAnEndingMonitorAsksNoMore) {
+    frame.reset();
+    app.reset();
+    const std::string later = "Do you want to resume interrupted transfers later?";
+    CQtDesktop* current = nullptr;
+    const auto escape = [](QWidget& w) { QTest::keyClick(&w, Qt::Key_Escape); };
+    const auto closeBox = [](QWidget& w) { w.close(); };
+    const auto no = [](QWidget& w) {
+        if (auto* box = qobject_cast<QMessageBox*>(&w)) {
+            box->button(QMessageBox::No)->click();
+        } else {
+            static_cast<CTimedChoiceDlg&>(w).m_btnCancel->click();
+        }
+    };
+    // What SIGTERM, SIGINT, SIGHUP and the logout do.
+    const auto end = [&](QWidget&) { current->MainFrame()->EndSession(); };
+    struct Case {
+        const char* what;
+        std::vector<CQuestionActor::Act> acts;
+        Strings asked;
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        {"Escape, then Escape", {escape, escape}, {"timed", later}, true},
+        {"close box, then close box", {closeBox, closeBox}, {"timed", later}, true},
+        {"ended", {end, no}, {"timed"}, true},
+        {"No, then ended", {no, end}, {"timed", later}, true},
+        {"No, then No", {no, no}, {"timed", later}, false},
+    };
+    for (const Case& c : cases) {
+        resume_test::WriteEntry(3, 1);
+        CQtDesktop qtDesktop;
+        current = &qtDesktop;
+        CMonitorApp started(qtDesktop, clipboard, shell);
+        CQuestionActor actor(c.acts);
+        ASSERT_TRUE(started.InitInstance("")) << c.what;
+        EXPECT_EQ(actor.seen, c.asked) << c.what;
+        EXPECT_EQ(resume_test::EntryNames(), c.kept ? Strings{"3"} : Strings{}) << c.what;
+        CMainFrame* main = qtDesktop.MainFrame();
+        if (main->IsDestroyed()) {
+            // The Monitor would end here; let the next start-up run its loops again.
+            QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+            QCoreApplication::exec();
+        }
+        main->EndSession();
+        started.ExitInstance();
+    }
+    EXPECT_TRUE(shell.starts.empty());
 }
 
 TEST_F(MainFrameTest, StartUpEndsInTheTrayWithTheFirstEntry) {
