@@ -83,8 +83,8 @@ TEST_F(ProfileTest, WritesCreateTheSectionBelowTheRootAndReadBack) {
 TEST_F(ProfileTest, ValuesOfTheWrongTypeGiveTheDefault) {
     SetRaw("S", "int as text", REG_SZ, std::string("5\0", 2));
     SetRaw("S", "short int", REG_DWORD, "\x05");
-    SetRaw("S", "long int", REG_DWORD, "\x05\0\0\0\0");
-    SetRaw("S", "text as int", REG_DWORD, "\x05\0\0\0");
+    SetRaw("S", "long int", REG_DWORD, std::string("\x05\0\0\0\0", 5));
+    SetRaw("S", "text as int", REG_DWORD, std::string("\x05\0\0\0", 4));
     SetRaw("S", "binary as text", REG_SZ, std::string("abc\0", 4));
     SetRaw("S", "quad", REG_QWORD, std::string("\x05\0\0\0\0\0\0\0", 8));
     EXPECT_EQ(app.GetProfileInt("S", "int as text", 7), 7u);

@@ -84,6 +84,7 @@ void FrameTest::SetUp() {
     UseMonitorProfile(*app);
     CRect rect{100, 50, 550, 350};
     frame = std::make_unique<CTestFrame>(*app, rect);
+    app->m_pMainWnd = frame.get();
     app->m_urlMonitor.Attach(&frame->m_wndLog);
     app->m_urlMonitor.Start(frame.get());
     app->m_scheduler.Attach(&frame->m_wndLog);

@@ -73,8 +73,7 @@ TEST_F(MainFrameTest, InitMenuFollowsMonitorPreferenceClientAndTransfers) {
     EXPECT_TRUE(frame->MenuItem(Command::ToggleUrlMonitor)->isChecked());
     EXPECT_TRUE(frame->MenuItem(Command::LoadAtStartup)->isChecked());
     EXPECT_TRUE(frame->MenuItem(Command::StartClient)->isEnabled());
-    EXPECT_EQ(frame->MenuItem(Command::ResumeTransfers)->isEnabled(),
-              app->CanResumeTransfers() != FALSE);
+    EXPECT_FALSE(frame->MenuItem(Command::ResumeTransfers)->isEnabled());
 
     app->m_urlMonitor.SetEnabled(FALSE);
     SetPreference("MonitorWStart", 0);
@@ -92,6 +91,23 @@ TEST_F(MainFrameTest, InitMenuFollowsMonitorPreferenceClientAndTransfers) {
     EXPECT_TRUE(frame->MenuItem(Command::LoadAtStartup)->isChecked());
     EXPECT_TRUE(frame->MenuItem(Command::StartClient)->isEnabled());
     TopMenu(*frame, 0)->hide();
+
+    // Something to resume: the item comes alive when its menu opens, unless the download
+    // helper runs, and resumes without asking.
+    resume_test::WriteEntry(3, 1);
+    {
+        CHandle helper(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::DownloadHelperEvent));
+        TopMenu(*frame, 3)->popup(QPoint(0, 0));
+        EXPECT_FALSE(frame->MenuItem(Command::ResumeTransfers)->isEnabled());
+        TopMenu(*frame, 3)->hide();
+    }
+    TopMenu(*frame, 3)->popup(QPoint(0, 0));
+    ASSERT_TRUE(frame->MenuItem(Command::ResumeTransfers)->isEnabled());
+    frame->MenuItem(Command::ResumeTransfers)->trigger();
+    TopMenu(*frame, 3)->hide();
+    ASSERT_EQ(shell.starts.size(), 1u);
+    EXPECT_EQ(shell.starts[0].parameters, "fdb://3");
+    EXPECT_EQ(LogTexts().at(LogTexts().size() - 2), "  Resuming interrupted transfers.");
 }
 
 TEST_F(MainFrameTest, StartAtLogonToggleWritesZeroThenOneAndLogsNothing) {

@@ -1,5 +1,6 @@
 #include "GuiTest.h"
 #include "platform/NamedObjects.h"
+#include "resume/ResumeEntries.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -149,12 +150,11 @@ TEST_F(TrayTest, IconMessagesOpenOrShowTheMenuOnlyFromTheTray) {
 
 TEST_F(TrayTest, MenuItemsFollowClientMonitorAndPreference) {
     frame->OnHide();
-    const bool canResume = app->CanResumeTransfers() != FALSE;
     Strings expected = {"&Open#32777", "&Start Quorvel PRO#32772", "&Disable URL Monitor#32774",
                         "Load Monitor at startup#32788[x]", "&Close Quorvel PRO Monitor#32771"};
-    if (canResume) {
-        expected.insert(expected.begin() + 3, "&Resume Interrupted Transfers#32781");
-    }
+    EXPECT_EQ(TrayItems(), expected);
+    resume_test::WriteEntry(3, 1);
+    expected.insert(expected.begin() + 3, "&Resume Interrupted Transfers#32781");
     EXPECT_EQ(TrayItems(), expected);
     EXPECT_EQ(frame->TrayMenu()->defaultAction()->data().toUInt(), Command::Open);
     EXPECT_TRUE(frame->TrayMenu()->defaultAction()->font().bold());
@@ -163,12 +163,10 @@ TEST_F(TrayTest, MenuItemsFollowClientMonitorAndPreference) {
         CHandle client(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::ClientEvent));
         app->m_urlMonitor.SetEnabled(FALSE);
         SetPreference("MonitorWStart", 0);
-        Strings running = {"&Open#32777", "&Enable URL Monitor#32773",
-                           "Load Monitor at startup#32788", "&Close Quorvel PRO Monitor#32771"};
-        if (canResume) {
-            running.insert(running.begin() + 2, "&Resume Interrupted Transfers#32781");
-        }
-        EXPECT_EQ(TrayItems(), running);
+        EXPECT_EQ(TrayItems(),
+                  (Strings{"&Open#32777", "&Enable URL Monitor#32773",
+                           "&Resume Interrupted Transfers#32781", "Load Monitor at startup#32788",
+                           "&Close Quorvel PRO Monitor#32771"}));
     }
     // Shown menus are built afresh each time.
     frame->ShowTrayMenu();
@@ -177,6 +175,7 @@ TEST_F(TrayTest, MenuItemsFollowClientMonitorAndPreference) {
 }
 
 TEST_F(TrayTest, MenuItemsCarryOutTheirCommands) {
+    resume_test::WriteEntry(3, 1);
     frame->OnHide();
     frame->BuildTrayMenu();
     auto item = [&](UINT id) -> QAction* {
@@ -194,6 +193,9 @@ TEST_F(TrayTest, MenuItemsCarryOutTheirCommands) {
     EXPECT_EQ(app->GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 9), 0u);
     item(Command::StartClient)->trigger();
     EXPECT_EQ(shell.starts.size(), 1u);
+    item(Command::ResumeTransfers)->trigger();
+    ASSERT_EQ(shell.starts.size(), 2u);
+    EXPECT_EQ(shell.starts[1].parameters, "fdb://3");
 
     AnswerNextBox(QMessageBox::Cancel);
     item(Command::Exit)->trigger();
