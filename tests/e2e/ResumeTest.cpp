@@ -87,7 +87,6 @@ protected:
 };
 
 TEST_F(ResumeEndToEnd, UnansweredQuestionResumesEachTransferOnceFromTheLastIdToTheFirst) {
-
     const auto start = std::chrono::steady_clock::now();
     const pid_t monitor = StartMonitor(m_env.Root() + "/monitor.log");
     ASSERT_GT(monitor, 0);
