@@ -8,18 +8,20 @@
 #   - both programs run and tell one version, the version of the metainfo and the manuals.
 # Prints one line per check and fails when one fails.
 #
-#   scripts/check-installed.sh ROOT
-#   scripts/check-installed.sh --install BUILD   install BUILD into a temporary ROOT first
+#   scripts/check-installed.sh ROOT [VERSION]  VERSION: the one the programs must tell
+#   scripts/check-installed.sh --install BUILD  install BUILD into a temporary ROOT first
 set -euo pipefail
 
+wanted=
 if [ "${1:-}" = "--install" ] && [ $# -eq 2 ]; then
   root=$(mktemp -d)
   trap 'rm -rf "$root"' EXIT
   DESTDIR="$root" cmake --install "$2" --prefix /usr >/dev/null
-elif [ $# -eq 1 ]; then
+elif [ $# -eq 1 ] || [ $# -eq 2 ]; then
   root=$1
+  wanted=${2:-}
 else
-  echo "usage: $0 ROOT | --install BUILD" >&2
+  echo "usage: $0 ROOT [VERSION] | --install BUILD" >&2
   exit 2
 fi
 
@@ -55,10 +57,10 @@ fi
 
 version=$("$root/usr/bin/quorvel-monitor" --version 2>&1) || true
 version=${version#quorvel-monitor }
-if [[ "$version" =~ ^[0-9]+(\.[0-9]+)*$ ]]; then
+if [[ "$version" =~ ^[0-9]+(\.[0-9]+)*$ ]] && [ "${wanted:-$version}" = "$version" ]; then
   pass "quorvel-monitor --version: $version"
 else
-  fail "quorvel-monitor --version: $version"
+  fail "quorvel-monitor --version: $version${wanted:+ (the package is $wanted)}"
 fi
 said=$("$root/usr/bin/quorvel-monitorctl" --version 2>&1) || true
 [ "$said" = "quorvel-monitorctl $version" ] && pass "quorvel-monitorctl --version: $version" ||

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the Monitor needs to build, run and be tested, if any are
-# missing. As root it runs apt-get; otherwise it prints the exact command to run and fails.
+# Installs the Debian packages the Monitor needs to build, run, package and be tested, if any
+# are missing. As root it runs apt-get; otherwise it prints the exact command to run and fails.
+#   scripts/setup.sh [--screenshots]   also what docs/screenshots.sh needs
 set -euo pipefail
 
 PACKAGES=(
@@ -10,7 +11,11 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip
   scdoc man-db desktop-file-utils appstream
+  dpkg-dev file lintian
 )
+if [ "${1:-}" = "--screenshots" ]; then
+  PACKAGES+=(openbox trayer xdotool imagemagick)
+fi
 
 missing=()
 for package in "${PACKAGES[@]}"; do

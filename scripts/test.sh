@@ -1,11 +1,28 @@
 #!/usr/bin/env bash
 # Sets up, builds from nothing (AddressSanitizer and UndefinedBehaviorSanitizer on) and runs
-# every test, the end-to-end ones included. Extra arguments go to ctest (e.g. -L unit).
+# every test, the end-to-end ones included. Before that it builds the Debian package from a
+# Release build and checks it (scripts/check-package.sh); a failed check fails the run after
+# ctest has had its say. Extra arguments go to ctest (e.g. -L unit).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
+
+echo "== Debian package: Release build, cpack, lintian, the unpacked programs and files =="
+package_started=$(date +%s)
+package_status=0
+deb=$(./scripts/package.sh | tee /dev/stderr | tail -n 1) &&
+  ./scripts/check-package.sh "$deb" || package_status=1
+package_verdict=$([ $package_status -eq 0 ] && echo passed || echo FAILED)
+echo "== Debian package: $package_verdict ($(($(date +%s) - package_started)) s) =="
+
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQPM_SANITIZE=ON \
   -DQPM_BUILD_BENCHMARKS=OFF
 cmake --build build/test
 cd build/test
-ctest --output-on-failure --timeout 600 -j2 "$@"
+status=0
+ctest --output-on-failure --timeout 600 -j2 "$@" || status=$?
+if [ $package_status -ne 0 ]; then
+  echo "The Debian package checks FAILED: see the package step at the start of this run."
+  status=1
+fi
+exit $status
