@@ -4,6 +4,7 @@
 #include "support/PrivateEnvTest.h"
 #include "urlmon/XSession.h"
 
+#include <csignal>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -47,20 +48,12 @@ protected:
 
     std::string Starts() const { return ReadFileText(m_env.Root() + "/starts.txt"); }
 
-    CChild m_xvfb;
-    std::string m_display;
-    std::vector<std::unique_ptr<CChild>> m_xclips;
-};
-
-TEST_F(UrlMonitorE2eTest, CopiedFtpUrlStartsTheClientOnceAndNothingElseDoes) {
-    const std::string monitorPath = BuiltMonitor();
-    ASSERT_EQ(access(monitorPath.c_str(), X_OK), 0) << monitorPath;
-
-    const std::string folder = m_env.Root() + "/client";
-    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    m_env.WriteScript("client/Quorvel PRO.exe",
-                      "echo \"$# [$*]\" >> '" + m_env.Root() + "/starts.txt'\n");
-    {
+    // A client that notes its starts, and the URL monitor switched on.
+    void PrepareClient() {
+        const std::string folder = m_env.Root() + "/client";
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+        m_env.WriteScript("client/Quorvel PRO.exe",
+                          "echo \"$# [$*]\" >> '" + m_env.Root() + "/starts.txt'\n");
         CRegKey key;
         ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey), ERROR_SUCCESS);
         RegSetValueExA(key.Get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.data()),
@@ -70,15 +63,28 @@ TEST_F(UrlMonitorE2eTest, CopiedFtpUrlStartsTheClientOnceAndNothingElseDoes) {
         ASSERT_TRUE(prefs.WriteProfileInt(MonitorNames::PreferencesSection, "URLMonitor", 1));
     }
 
+    void StartMonitor(CChild& monitor) {
+        const std::string program = BuiltMonitor();
+        ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+        ASSERT_TRUE(monitor.Start(
+            {program},
+            Environment({"DISPLAY=" + m_display, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY"}), -1,
+            m_env.Root() + "/monitor.log"));
+    }
+
+    CChild m_xvfb;
+    std::string m_display;
+    std::vector<std::unique_ptr<CChild>> m_xclips;
+};
+
+TEST_F(UrlMonitorE2eTest, CopiedFtpUrlStartsTheClientOnceAndNothingElseDoes) {
+    PrepareClient();
     // A URL already there at start is not new. Once the Monitor has asked for it, it has
     // remembered it, and everything copied from then on is new to it.
     const std::string firstLog = m_env.Root() + "/xclip-first.log";
     Copy("ftp://present-at-start/file.zip", firstLog);
     CChild monitor;
-    ASSERT_TRUE(monitor.Start(
-        {monitorPath},
-        Environment({"DISPLAY=" + m_display, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY"}), -1,
-        m_env.Root() + "/monitor.log"));
+    StartMonitor(monitor);
     ASSERT_TRUE(WaitFor(
         [&] { return ReadFileText(firstLog).find("request number 2") != std::string::npos; },
         20000))
@@ -105,6 +111,35 @@ TEST_F(UrlMonitorE2eTest, CopiedFtpUrlStartsTheClientOnceAndNothingElseDoes) {
     EXPECT_TRUE(WaitFor([&] { return CountLines(Starts()) == 2; }, 2000));
     EXPECT_TRUE(monitor.Running());
 
+    monitor.End();
+    m_xclips.clear();
+    m_xvfb.End();
+}
+
+TEST_F(UrlMonitorE2eTest, AClipboardOwnerThatDoesNotAnswerHoldsNothingUp) {
+    PrepareClient();
+    // The owner has taken the clipboard and then stopped: nobody will ever answer for it.
+    const std::string stalledLog = m_env.Root() + "/xclip-stalled.log";
+    Copy("ftp://stalled/file.zip", stalledLog);
+    ASSERT_TRUE(WaitFor([&] {
+        return ReadFileText(stalledLog).find("Waiting for selection") != std::string::npos;
+    }));
+    ASSERT_EQ(kill(m_xclips.back()->Pid(), SIGSTOP), 0);
+
+    CChild monitor;
+    StartMonitor(monitor);
+    ASSERT_TRUE(
+        WaitFor([] { return CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent); }, 20000))
+        << ReadFileText(m_env.Root() + "/monitor.log");
+    SleepMs(1500);
+    // A text copied next is seen at once, though the stopped owner is never asked again in vain.
+    Copy("ftp://host/dir/file.zip");
+    EXPECT_TRUE(WaitFor([&] { return !Starts().empty(); }, 5000))
+        << ReadFileText(m_env.Root() + "/monitor.log");
+    EXPECT_EQ(Starts(), "0 []\n");
+    EXPECT_TRUE(monitor.Running());
+
+    kill(m_xclips.front()->Pid(), SIGCONT);
     monitor.End();
     m_xclips.clear();
     m_xvfb.End();

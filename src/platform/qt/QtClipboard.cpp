@@ -1,5 +1,9 @@
 #include "platform/qt/QtClipboard.h"
 
+#ifdef QPM_X11
+#include "platform/x11/X11.h"
+#endif
+
 #include <QClipboard>
 #include <QGuiApplication>
 
@@ -15,7 +19,14 @@ bool PlatformTellsOfChanges() {
            platform == QLatin1String("offscreen");
 }
 
+// How long the owner of the clipboard may take to answer, and how long one that did not is left
+// alone unless the clipboard changes.
+constexpr int kAnswerMs = 1000;
+constexpr int kSilentOwnerRetryMs = 10000;
+
 } // namespace
+
+CQtClipboard::CQtClipboard() = default;
 
 CQtClipboard::~CQtClipboard() {
     QObject::disconnect(m_connection);
@@ -23,10 +34,36 @@ CQtClipboard::~CQtClipboard() {
 
 std::string CQtClipboard::GetText() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
-    if (clipboard == nullptr) {
+    if (clipboard == nullptr || !OwnerAnswers()) {
         return {};
     }
     return clipboard->text(QClipboard::Clipboard).toStdString();
+}
+
+// An owner that does not answer holds the clipboard as if it held it open: there is no text.
+bool CQtClipboard::OwnerAnswers() {
+#ifndef QPM_X11
+    return true;
+#else
+    if (QGuiApplication::platformName() != QLatin1String("xcb") ||
+        QGuiApplication::clipboard()->ownsClipboard()) {
+        return true;
+    }
+    const std::int64_t changes = GetChangeCount();
+    if (m_bOwnerSilent && changes == m_nSilentChanges &&
+        !m_silentSince.hasExpired(kSilentOwnerRetryMs)) {
+        return false;
+    }
+    if (!m_pProbe) {
+        m_pProbe = std::make_unique<CX11ClipboardProbe>();
+    }
+    m_bOwnerSilent = !m_pProbe->OwnerAnswers(kAnswerMs);
+    if (m_bOwnerSilent) {
+        m_nSilentChanges = changes;
+        m_silentSince.start();
+    }
+    return !m_bOwnerSilent;
+#endif
 }
 
 bool CQtClipboard::IsControlKeyDown() {

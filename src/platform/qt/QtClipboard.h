@@ -3,11 +3,15 @@
 
 #include "platform/Clipboard.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
+#include <memory>
+
+class CX11ClipboardProbe;
 
 class CQtClipboard : public IClipboard {
 public:
-    CQtClipboard() = default;
+    CQtClipboard();
     ~CQtClipboard() override;
     CQtClipboard(const CQtClipboard&) = delete;
     CQtClipboard& operator=(const CQtClipboard&) = delete;
@@ -19,7 +23,17 @@ public:
     std::int64_t GetChangeCount() override;
 
 private:
+    // Whether the text can be asked for without stalling: on X11 it comes from the program that
+    // owns the clipboard, and the toolkit waits many seconds for one that does not answer.
+    bool OwnerAnswers();
+
     QMetaObject::Connection m_connection;
     std::int64_t m_nChanges = 0;
     bool m_bWatching = false;
+#ifdef QPM_X11
+    std::unique_ptr<CX11ClipboardProbe> m_pProbe;
+    bool m_bOwnerSilent = false;
+    std::int64_t m_nSilentChanges = 0;
+    QElapsedTimer m_silentSince;
+#endif
 };
