@@ -3,10 +3,14 @@
 #include "app/MonitorApp.h"
 #include "app/Version.h"
 #include "platform/Launch.h"
+#include "platform/NamedObjects.h"
 #include "platform/qt/QtClipboard.h"
 #include "shell/MainFrame.h"
 #include "shell/QtDesktop.h"
 #include "shell/SessionEnd.h"
+#ifdef QPM_X11
+#include "platform/x11/X11.h"
+#endif
 
 #include <QApplication>
 #include <csignal>
@@ -80,6 +84,41 @@ std::string CommandLineAfterProgram(int argc, char** argv) {
     return line;
 }
 
+// The value of Qt's option `name` on the command line ("-display :1"), or null.
+const char* QtOption(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0) {
+            return argv[i + 1];
+        }
+    }
+    return nullptr;
+}
+
+// Why the Monitor cannot run here, or empty. Checked before the toolkit starts: without a safe
+// folder for named objects it could not tell whether another Monitor runs, and the toolkit ends
+// the program by abort() when its display cannot be reached.
+std::string StartProblem(int argc, char** argv) {
+    std::string why;
+    if (NamedObjectFolder(&why).empty()) {
+        return "no safe folder for named objects: " + why;
+    }
+#ifdef QPM_X11
+    // X11 where it was chosen, or where it is the toolkit's own choice for a display alone.
+    const char* platform = QtOption(argc, argv, "-platform");
+    platform = platform != nullptr ? platform : std::getenv("QT_QPA_PLATFORM");
+    const char* display = QtOption(argc, argv, "-display");
+    display = display != nullptr ? display : std::getenv("DISPLAY");
+    const bool x11 = platform != nullptr && *platform != '\0'
+                         ? std::strncmp(platform, "xcb", 3) == 0
+                         : display != nullptr && *display != '\0' && !HasEnv("WAYLAND_DISPLAY");
+    if (x11 && !X11DisplayReachable(display)) {
+        return "the display '" + std::string(display != nullptr ? display : "") +
+               "' cannot be reached";
+    }
+#endif
+    return {};
+}
+
 bool IsHeadless() {
     const QString platform = QGuiApplication::platformName();
     return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
@@ -92,6 +131,11 @@ int main(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     ChooseQtPlatform();
+    const std::string problem = StartProblem(argc, argv);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "quorvel-monitor: cannot start: %s\n", problem.c_str());
+        return 1;
+    }
     // The log mirror may write into a pipe whose reader has gone; that must not end the
     // Monitor. Started programs get their signals back to default.
     std::signal(SIGPIPE, SIG_IGN);

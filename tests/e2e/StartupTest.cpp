@@ -7,8 +7,10 @@
 #include "platform/registry/Registry.h"
 #include "support/PrivateEnvTest.h"
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,16 +120,76 @@ TEST_F(StartupTest, ASecondMonitorEndsAtOnceAndLeavesTheFirstRunning) {
     Monitor first(Log());
     ASSERT_TRUE(WaitFor(MonitorEventExists, 20000)) << ReadFileText(Log());
 
-    Monitor second(Log());
+    const std::string secondLog = m_env.Root() + "/second.log";
+    Monitor second(secondLog);
     int status = -1;
     ASSERT_TRUE(second.WaitExit(20000)) << "the second Monitor kept running";
     second.WaitExit(0, &status);
     EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFileText(secondLog), "") << "the second Monitor ends without a word";
 
     EXPECT_FALSE(first.Reap()) << "the first Monitor ended";
     EXPECT_TRUE(MonitorEventExists());
     first.Stop();
     EXPECT_FALSE(MonitorEventExists());
+}
+
+// A display number nothing answers on.
+std::string UnusedDisplay() {
+    const std::string sockets = ReadFileText("/proc/net/unix");
+    for (int n = 4000;; ++n) {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        if (access(socket.c_str(), F_OK) != 0 &&
+            sockets.find("@" + socket + "\n") == std::string::npos) {
+            return ":" + std::to_string(n);
+        }
+    }
+}
+
+TEST_F(StartupTest, AMonitorThatCannotStartSaysWhyInOneLineAndFails) {
+    const auto expectRefusal = [&](const std::string& what, const std::string& why) {
+        const std::string log = m_env.Root() + "/refused.log";
+        unlink(log.c_str());
+        Monitor monitor(log);
+        int status = -1;
+        ASSERT_TRUE(monitor.WaitExit(20000)) << what;
+        monitor.WaitExit(0, &status);
+        EXPECT_NE(status, 0) << what;
+        EXPECT_NE(status, 128 + SIGABRT) << what;
+        const std::string text = ReadFileText(log);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        EXPECT_NE(text.find(what), std::string::npos) << text;
+        EXPECT_NE(text.find(why), std::string::npos) << text;
+        EXPECT_FALSE(MonitorEventExists());
+    };
+    const std::string runtime = m_env.Root() + "/open-runtime";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(runtime.c_str(), 0777), 0);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    expectRefusal(runtime, "open to other users");
+
+    // Without XDG_RUNTIME_DIR: a fallback folder that is a link to somewhere else.
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string savedTmpdir = tmpdir != nullptr ? tmpdir : "";
+    const std::string tmp = m_env.Root() + "/tmp";
+    ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0);
+    const std::string fallback = tmp + "/quorvel-objects-" + std::to_string(geteuid());
+    ASSERT_EQ(symlink(runtime.c_str(), fallback.c_str()), 0);
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("TMPDIR", tmp.c_str(), 1);
+    expectRefusal(fallback, "symbolic link");
+    if (savedTmpdir.empty()) {
+        unsetenv("TMPDIR");
+    } else {
+        setenv("TMPDIR", savedTmpdir.c_str(), 1);
+    }
+
+    // A display that cannot be reached, as a stale terminal's.
+    m_env.Activate();
+    const std::string display = UnusedDisplay();
+    setenv("DISPLAY", display.c_str(), 1);
+    unsetenv("QT_QPA_PLATFORM");
+    expectRefusal("'" + display + "'", "cannot be reached");
 }
 
 TEST_F(StartupTest, OfTwentyMonitorsStartedAtOnceExactlyOneStays) {

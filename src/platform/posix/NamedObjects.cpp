@@ -34,6 +34,10 @@ bool TrustedFolder(const std::string& dir, std::string* whyNot) {
         *whyNot = dir + ": " + std::strerror(errno);
         return false;
     }
+    if (S_ISLNK(st.st_mode)) {
+        *whyNot = dir + " is a symbolic link";
+        return false;
+    }
     if (!S_ISDIR(st.st_mode)) {
         *whyNot = dir + " is not a folder";
         return false;
