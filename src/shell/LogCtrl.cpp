@@ -218,8 +218,12 @@ void CLogCtrl::showEvent(QShowEvent* event) {
     ScrollToEnd();
 }
 
+void CLogCtrl::SetMirror(std::FILE* out) {
+    m_pMirror = out != nullptr ? std::make_unique<CLogMirror>(out) : nullptr;
+}
+
 void CLogCtrl::Mirror(const QString& line) {
-    if (m_pMirror == nullptr) {
+    if (!m_pMirror) {
         return;
     }
     // A terminal must not receive control sequences from copied text.
@@ -230,9 +234,7 @@ void CLogCtrl::Mirror(const QString& line) {
             ch = QLatin1Char('?');
         }
     }
-    const QByteArray bytes = plain.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_pMirror);
-    std::fflush(m_pMirror);
+    m_pMirror->Write(plain.toStdString());
 }
 
 void CLogCtrl::Clear() {

@@ -7,11 +7,13 @@
 #pragma once
 
 #include "shell/ActivityLog.h"
+#include "shell/LogMirror.h"
 
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
 #include <cstdio>
 #include <deque>
+#include <memory>
 
 class CWinApp;
 
@@ -34,8 +36,9 @@ public:
     void CopyAll();
     void CopySelection();
 
-    // Every appended line is also written to `out` as plain text (null: nowhere).
-    void SetMirror(std::FILE* out) { m_pMirror = out; }
+    // Every appended line is also written to `out` as plain text (null: nowhere), never waiting
+    // for it to drain.
+    void SetMirror(std::FILE* out);
 
     // The character format property holding the colour a line was given; the colour it is
     // drawn in follows from it for the background of the moment.
@@ -67,7 +70,7 @@ private:
     std::deque<int> m_entryLines;
     // The default format; every line is inserted with it and only its colour changed.
     QTextCharFormat m_cf;
-    std::FILE* m_pMirror = nullptr;
+    std::unique_ptr<CLogMirror> m_pMirror;
     // The background the lines' colours were last chosen for.
     QColor m_drawnOn;
 };

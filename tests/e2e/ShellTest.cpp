@@ -17,11 +17,20 @@ namespace {
 class MonitorProcess {
 public:
     // Starts the built Monitor, its standard output into a pipe: headless, or on `display`.
-    bool Start(const std::string& display = {}) {
+    // `full`: a pipe already full, as one nobody reads.
+    bool Start(const std::string& display = {}, bool full = false) {
         const std::string program = BuiltMonitor();
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0) {
             return false;
+        }
+        if (full) {
+            fcntl(out[1], F_SETPIPE_SZ, 4096);
+            fcntl(out[1], F_SETFL, O_NONBLOCK);
+            const char block[512] = {};
+            while (write(out[1], block, sizeof block) > 0) {
+            }
+            fcntl(out[1], F_SETFL, 0);
         }
         m_pid = fork();
         if (m_pid == 0) {
@@ -64,14 +73,17 @@ public:
         return true;
     }
 
-    // Waits for the end; the exit status, or -1 when it did not end in time.
-    int Wait(int timeoutMs) {
+    // Waits for the end; the exit status, or -1 when it did not end in time. `read`: reads the
+    // output meanwhile and to its end.
+    int Wait(int timeoutMs, bool read = true) {
         for (int waited = 0; waited <= timeoutMs; waited += 20) {
-            ReadSome(0);
+            if (read) {
+                ReadSome(0);
+            }
             int status = 0;
             if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
                 m_pid = -1;
-                while (ReadSome(100)) {
+                while (read && ReadSome(100)) {
                 }
                 return status;
             }
@@ -132,6 +144,20 @@ TEST_F(ShellTest, HeadlessMonitorMirrorsItsLogAndEndsInOrderOnSignals) {
         EXPECT_NE(access((m_env.UserStore() + "-wal").c_str(), F_OK), 0);
         EXPECT_NE(access((m_env.UserStore() + "-shm").c_str(), F_OK), 0);
     }
+}
+
+TEST_F(ShellTest, AnOutputNobodyReadsDoesNotHoldTheMonitorUp) {
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start({}, true));
+    ASSERT_TRUE(WaitFor(
+        [] { return CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent) != FALSE; }, 30000));
+    SleepMs(1000); // its first log lines are waiting by now
+    ASSERT_EQ(kill(monitor.Pid(), SIGTERM), 0);
+    const int status = monitor.Wait(20000, false);
+    ASSERT_NE(status, -1) << "the Monitor did not end while its output was full";
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent));
 }
 
 TEST_F(ShellTest, WithADisplayAndNoTerminalTheLogStaysInTheWindow) {

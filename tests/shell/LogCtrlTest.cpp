@@ -5,13 +5,22 @@
 #include "platform/Time.h"
 #include "platform/qt/QtColor.h"
 #include "platform/registry/Registry.h"
+#include "shell/LogMirror.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <fcntl.h>
+#include <future>
+#include <poll.h>
+#include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -310,23 +319,113 @@ TEST_F(LogCtrlTest, EveryColourIsDrawnReadableOnLightDarkAndMidGreyBackgrounds) 
     EXPECT_EQ(DrawnColors(log), std::vector<long long>(std::begin(palette), std::end(palette)));
 }
 
+// A pipe whose reader is this test.
+class Pipe {
+public:
+    explicit Pipe(int size = 0) {
+        if (pipe2(m_fds, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "no pipe";
+            return;
+        }
+        if (size > 0) {
+            fcntl(m_fds[1], F_SETPIPE_SZ, size);
+        }
+        m_out = fdopen(m_fds[1], "w");
+    }
+    ~Pipe() {
+        if (m_out != nullptr) {
+            std::fclose(m_out);
+        }
+        close(m_fds[0]);
+    }
+    std::FILE* Out() const { return m_out; }
+    // Fills the pipe until a writer would have to wait; the number of bytes written.
+    std::size_t Fill() {
+        const int flags = fcntl(m_fds[1], F_GETFL);
+        fcntl(m_fds[1], F_SETFL, flags | O_NONBLOCK);
+        std::size_t filled = 0;
+        const std::string block(512, 'x');
+        ssize_t n;
+        while ((n = write(m_fds[1], block.data(), block.size())) > 0 || (n < 0 && errno == EINTR)) {
+            filled += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        fcntl(m_fds[1], F_SETFL, flags);
+        return filled;
+    }
+    // Reads until the text read ends with `end`, for up to 10 s.
+    std::string ReadUntil(const std::string& end) {
+        std::string text;
+        char buffer[4096];
+        for (int waited = 0; waited < 10000; waited += 20) {
+            pollfd ready{m_fds[0], POLLIN, 0};
+            if (poll(&ready, 1, 20) > 0) {
+                const ssize_t got = read(m_fds[0], buffer, sizeof buffer);
+                text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            }
+            if (text.size() >= end.size() &&
+                text.compare(text.size() - end.size(), end.size(), end) == 0) {
+                break;
+            }
+        }
+        return text;
+    }
+
+private:
+    int m_fds[2] = {-1, -1};
+    std::FILE* m_out = nullptr;
+};
+
 TEST_F(LogCtrlTest, MirrorWritesPlainLinesWithoutControlSequences) {
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    log.SetMirror(out);
+    Pipe pipe;
+    log.SetMirror(pipe.Out());
     log.OnCreate(profile);
     log.AddLine("URL: ftp://host/\x1B]0;x\x07", LogColor::Black);
     log.AddLine("done.\r\n", LogColor::Green);
     log.AddLine("bad \xFF", LogColor::Green);
-    std::rewind(out);
-    std::string text;
-    char buffer[256];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, out)) > 0) {
-        text.append(buffer, got);
+    EXPECT_EQ(pipe.ReadUntil("bad \xEF\xBF\xBD\n"),
+              "  URL: ftp://host/?]0;x?\n  done.\n\n  bad \xEF\xBF\xBD\n");
+}
+
+// A terminal paused with Ctrl+S or a pipe nobody reads: the log goes on, and what the output
+// cannot take waits in a bounded queue whose oldest lines give way to one note.
+TEST_F(LogCtrlTest, MirrorNeverWaitsForAnOutputThatDoesNotDrain) {
+    Pipe pipe(4096);
+    const std::size_t filled = pipe.Fill();
+    ASSERT_GT(filled, 0u);
+    {
+        CLogMirror mirror(pipe.Out(), 3);
+        auto writes = std::async(std::launch::async, [&] {
+            for (int i = 1; i <= 100; ++i) {
+                mirror.Write("line " + std::to_string(i) + "\n");
+            }
+        });
+        const bool returned = writes.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        EXPECT_TRUE(returned) << "a write waited for the output";
+        const std::string text = pipe.ReadUntil("line 100\n");
+        writes.wait();
+        ASSERT_GE(text.size(), filled);
+        EXPECT_EQ(text.find_first_not_of('x'), filled);
+        // What is left after the filler: kept lines in order and notes for the rest.
+        std::istringstream rest(text.substr(filled));
+        std::vector<int> kept;
+        int dropped = 0;
+        int notes = 0;
+        for (std::string line; std::getline(rest, line);) {
+            int count = 0;
+            if (std::sscanf(line.c_str(), "... %d lines dropped", &count) == 1) {
+                dropped += count;
+                ++notes;
+            } else {
+                kept.push_back(std::stoi(line.substr(5)));
+            }
+        }
+        EXPECT_GE(notes, 1);
+        EXPECT_LE(kept.size(), 6u) << "more than the bound waited";
+        EXPECT_EQ(static_cast<int>(kept.size()) + dropped, 100);
+        EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end()));
+        ASSERT_GE(kept.size(), 3u);
+        EXPECT_EQ(std::vector<int>(kept.end() - 3, kept.end()), (std::vector<int>{98, 99, 100}));
     }
-    std::fclose(out);
-    EXPECT_EQ(text, "  URL: ftp://host/?]0;x?\n  done.\n\n  bad \xEF\xBF\xBD\n");
 }
 
 } // namespace
