@@ -1,6 +1,7 @@
 #include "resume/TimedChoiceDlg.h"
 
 #include "platform/Clock.h"
+#include "platform/qt/QtModal.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -96,7 +97,7 @@ void CTimedChoiceDlg::Place(QWidget* control, int x, int y, int cx, int cy) cons
 int CTimedChoiceDlg::DoModal() {
     // Every answer ends the dialog through OnOK or OnCancel; any other result means nobody
     // answered.
-    const int result = exec();
+    const int result = ExecModalToOwners(*this);
     return result == IDOK || result == IDCANCEL ? result : IDNOANSWER;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/MonitorApp.h"
 #include "platform/Time.h"
+#include "platform/qt/QtModal.h"
 #include "scheduler/dialogs/QueueTransfersDlg.h"
 #include "shell/Icons.h"
 
@@ -17,6 +18,8 @@
 #include <QTimer>
 #include <QTimerEvent>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -216,15 +219,41 @@ BOOL CMainFrame::StartAtLogon() {
     return m_app.GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 1) != 0;
 }
 
+namespace {
+
+// Commands that open a window waiting for an answer, or act on what such a window asks about.
+// Its owner blocks none of them while the window is open, so they are refused and greyed then.
+constexpr UINT kAskingCommands[] = {Command::Exit, Command::QueueTransfers,
+                                    Command::ResumeTransfers};
+
+bool Asks(UINT id) {
+    return std::find(std::begin(kAskingCommands), std::end(kAskingCommands), id) !=
+           std::end(kAskingCommands);
+}
+
+} // namespace
+
+bool CMainFrame::IsAsking() {
+    return QApplication::activeModalWidget() != nullptr;
+}
+
 void CMainFrame::OnInitMenu() {
     m_menuItems[Command::ToggleUrlMonitor]->setChecked(m_app.m_urlMonitor.IsEnabled() != 0);
     m_menuItems[Command::LoadAtStartup]->setChecked(StartAtLogon() != 0);
     m_menuItems[Command::ResumeTransfers]->setEnabled(m_app.CanResumeTransfers() != FALSE);
     m_menuItems[Command::StartClient]->setEnabled(m_app.IsClientRunning() == FALSE);
+    if (IsAsking()) {
+        for (const UINT id : kAskingCommands) {
+            m_menuItems[id]->setEnabled(false);
+        }
+    } else {
+        m_menuItems[Command::Exit]->setEnabled(true);
+        m_menuItems[Command::QueueTransfers]->setEnabled(true);
+    }
 }
 
 void CMainFrame::OnCommand(UINT id) {
-    if (m_bDestroyed) {
+    if (m_bDestroyed || (Asks(id) && IsAsking())) {
         return;
     }
     switch (id) {
@@ -282,7 +311,7 @@ void CMainFrame::OnToggleStartAtLogon() {
 void CMainFrame::OnQueueTransfers() {
     // Modal and without a parent: it stays usable while the main window sits in the tray.
     CQueueTransfersDlg dlg(nullptr);
-    dlg.exec();
+    ExecModalToOwners(dlg);
 }
 
 int CMainFrame::AskClose() {
@@ -294,12 +323,12 @@ int CMainFrame::AskClose() {
                     owner);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+    return ExecModalToOwners(box) == QMessageBox::Ok ? IDOK : IDCANCEL;
 }
 
 void CMainFrame::OnClose() {
     // One question at a time: the tray menu stays usable while the box is open.
-    if (m_bDestroyed || m_bClosing) {
+    if (m_bDestroyed || m_bClosing || IsAsking()) {
         return;
     }
     m_bClosing = true;
@@ -501,9 +530,10 @@ void CMainFrame::OnContextMenu() {
 
 namespace {
 
-int TrayMenuState(BOOL clientRunning, BOOL canResume, BOOL urlMonitorOn, BOOL startAtLogon) {
+int TrayMenuState(BOOL clientRunning, BOOL canResume, BOOL urlMonitorOn, BOOL startAtLogon,
+                  bool asking) {
     return (clientRunning ? 1 : 0) | (canResume ? 2 : 0) | (urlMonitorOn ? 4 : 0) |
-           (startAtLogon ? 8 : 0);
+           (startAtLogon ? 8 : 0) | (asking ? 16 : 0);
 }
 
 } // namespace
@@ -514,7 +544,7 @@ void CMainFrame::RefreshTrayMenu() {
 
 void CMainFrame::RefreshTrayMenu(BOOL canResume) {
     const int state = TrayMenuState(m_app.IsClientRunning(), canResume,
-                                    m_app.m_urlMonitor.IsEnabled(), StartAtLogon());
+                                    m_app.m_urlMonitor.IsEnabled(), StartAtLogon(), IsAsking());
     if (state != m_nTrayMenuState) {
         FillTrayMenu(canResume);
     }
@@ -528,13 +558,16 @@ void CMainFrame::FillTrayMenu(BOOL canResume) {
     const BOOL clientRunning = m_app.IsClientRunning();
     const BOOL urlMonitorOn = m_app.m_urlMonitor.IsEnabled();
     const BOOL startAtLogon = StartAtLogon();
-    m_nTrayMenuState = TrayMenuState(clientRunning, canResume, urlMonitorOn, startAtLogon);
+    const bool asking = IsAsking();
+    m_nTrayMenuState = TrayMenuState(clientRunning, canResume, urlMonitorOn, startAtLogon, asking);
     m_bTrayCanResume = canResume;
 
     m_pTrayMenu->clear();
     auto add = [this](UINT id) { m_pTrayMenu->addAction(m_trayItems[id]); };
     add(Command::Open);
     m_trayItems[Command::StartClient]->setEnabled(!clientRunning);
+    m_trayItems[Command::ResumeTransfers]->setEnabled(!asking);
+    m_trayItems[Command::Exit]->setEnabled(!asking);
     if (!clientRunning) {
         add(Command::StartClient);
     }

@@ -85,6 +85,9 @@ public:
     void FollowNotificationArea();
     static constexpr int kTrayCheckTicks = 10;
 
+    // A window that waits for an answer is open (a question, Queue Transfers).
+    static bool IsAsking();
+
     // The main menu's item with this command id (null if none).
     QAction* MenuItem(UINT id) const;
     const std::string& ClockText() const { return m_strClock; }

@@ -1,5 +1,6 @@
 #include "shell/QtDesktop.h"
 
+#include "platform/qt/QtModal.h"
 #include "resume/TimedChoiceDlg.h"
 #include "shell/MainFrame.h"
 
@@ -61,7 +62,7 @@ int CQtDesktop::MessageBox(const char* text, const char* caption, UINT type) {
     CQuestionBox box(QString::fromUtf8(caption), QString::fromUtf8(text),
                      yesNo ? (QMessageBox::Yes | QMessageBox::No)
                            : (QMessageBox::Ok | QMessageBox::Cancel));
-    box.exec();
+    ExecModalToOwners(box);
     // No button clicked: put aside, or the event loop was ended under the box.
     const QMessageBox::StandardButton answer = box.standardButton(box.clickedButton());
     switch (answer) {

@@ -1,10 +1,14 @@
 #include "GuiTest.h"
 #include "platform/NamedObjects.h"
 #include "resume/ResumeEntries.h"
+#include "shell/QtDesktop.h"
 
 #include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 
 namespace {
 
@@ -218,6 +222,58 @@ TEST_F(TrayTest, MenuHandedToTheDesktopKeepsUpWithTheState) {
     app->m_urlMonitor.SetEnabled(TRUE);
     emit frame->TrayMenu()->aboutToShow();
     EXPECT_EQ(Describe(*frame->TrayMenu()).at(2), "&Disable URL Monitor#32774");
+}
+
+// The icon in the notification area is a window of its own: while a window that waits for an
+// answer and has no owner is open, clicks still reach it and its menu opens; what would start a
+// second such conversation is greyed meanwhile.
+TEST_F(TrayTest, TheIconAnswersWhileAQuestionWithoutOwnerIsOpen) {
+    resume_test::WriteEntry(3, 1);
+    frame->OnHide();
+    struct IconWindow : QWidget {
+        int presses = 0;
+        void mousePressEvent(QMouseEvent*) override { ++presses; }
+    } icon;
+    icon.resize(24, 24);
+    icon.show();
+    CQtDesktop qtDesktop;
+    const std::vector<std::pair<std::string, std::function<void()>>> openers = {
+        {"close question", [&] { frame->OnCommand(Command::Exit); }},
+        {"Queue Transfers", [&] { frame->OnCommand(Command::QueueTransfers); }},
+        {"timed question",
+         [&] { qtDesktop.TimedChoice("Quorvel PRO", "Resume?", 60000, 1, "Yes", "No"); }},
+    };
+    const Strings items = {"&Open#32777",
+                           "&Start Quorvel PRO#32772",
+                           "&Disable URL Monitor#32774",
+                           "&Resume Interrupted Transfers#32781",
+                           "Load Monitor at startup#32788[x]",
+                           "&Close Quorvel PRO Monitor#32771"};
+    Strings greyed = items;
+    greyed[3] = "&Resume Interrupted Transfers#32781(grey)";
+    greyed[5] = "&Close Quorvel PRO Monitor#32771(grey)";
+    for (const auto& [name, open] : openers) {
+        SCOPED_TRACE(name);
+        bool looked = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* asking = QApplication::activeModalWidget();
+            ASSERT_NE(asking, nullptr);
+            icon.presses = 0;
+            // Through the window system, as a click arrives, modal blocking and all.
+            QTest::mouseClick(icon.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+            EXPECT_EQ(icon.presses, 1) << "the click did not reach the icon";
+            frame->OnTrayNotify(0, TrayMessage::LButtonDown);
+            EXPECT_TRUE(frame->TrayMenu()->isVisible());
+            EXPECT_EQ(Describe(*frame->TrayMenu()), greyed);
+            frame->TrayMenu()->hide();
+            looked = true;
+            asking->close();
+        });
+        open();
+        EXPECT_TRUE(looked);
+        EXPECT_FALSE(frame->IsDestroyed());
+    }
+    EXPECT_EQ(TrayItems(), items);
 }
 
 TEST_F(TrayTest, DestructionRemovesTheIconInEitherState) {

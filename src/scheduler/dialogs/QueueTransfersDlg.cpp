@@ -1,5 +1,6 @@
 #include "scheduler/dialogs/QueueTransfersDlg.h"
 
+#include "platform/qt/QtModal.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/dialogs/DialogUnits.h"
@@ -206,7 +207,7 @@ void CQueueTransfersDlg::OnRemove() {
         QMessageBox::Ok | QMessageBox::Cancel, this);
     // A path is shown as it is, never interpreted as markup.
     box.setTextFormat(Qt::PlainText);
-    if (box.exec() != QMessageBox::Ok) {
+    if (ExecModalToOwners(box) != QMessageBox::Ok) {
         return;
     }
     if (StillNamed(db, id, name)) {

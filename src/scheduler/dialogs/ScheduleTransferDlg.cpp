@@ -1,5 +1,6 @@
 #include "scheduler/dialogs/ScheduleTransferDlg.h"
 
+#include "platform/qt/QtModal.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/dialogs/DialogUnits.h"
 
@@ -406,7 +407,7 @@ BOOL CScheduleTransferDlg::DoDataExchange(BOOL bSaveAndValidate) {
         QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
                         QStringLiteral("Please enter a positive integer."), QMessageBox::Ok, this);
         box.setTextFormat(Qt::PlainText);
-        box.exec();
+        ExecModalToOwners(box);
         m_editCount->setFocus();
         m_editCount->selectAll();
         return FALSE;
@@ -522,7 +523,7 @@ void CScheduleTransferDlg::OnClear() {
                     QStringLiteral("Remove from Scheduled Transfers List?"),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setTextFormat(Qt::PlainText);
-    if (box.exec() != QMessageBox::Ok) {
+    if (ExecModalToOwners(box) != QMessageBox::Ok) {
         return;
     }
     // Nothing else is copied back after Clear, so nothing else is read or validated.
@@ -547,7 +548,7 @@ BOOL CSchedule::Edit() {
     dlg.m_timeEndDate = dlg.m_timeEndTime = m_timeEnd;
     dlg.m_bCanClear = m_bLoaded;
 
-    if (dlg.exec() != IDOK) {
+    if (ExecModalToOwners(dlg) != IDOK) {
         return FALSE;
     }
 
