@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 echo "== Debian package: Release build, cpack, lintian, the unpacked programs and files =="
 package_started=$(date +%s)
 package_status=0
-deb=$(./scripts/package.sh | tee /dev/stderr | tail -n 1) &&
+deb=$(./scripts/package.sh) &&
   ./scripts/check-package.sh "$deb" || package_status=1
 package_verdict=$([ $package_status -eq 0 ] && echo passed || echo FAILED)
 echo "== Debian package: $package_verdict ($(($(date +%s) - package_started)) s) =="
