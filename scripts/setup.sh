@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
-  libsqlite3-dev libxcb1-dev
+  libsqlite3-dev libxcb1-dev nettle-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip

@@ -41,9 +41,13 @@ std::string CutToFirstWord(const std::string& text) {
 CUrlMonitor::CUrlMonitor(CWinApp& app, ISiblingPrograms& siblings, IClipboard& clipboard)
     : m_app(app), m_siblings(siblings), m_clipboard(clipboard) {}
 
+CUrlMonitor::Fingerprint CUrlMonitor::FingerprintOf(const std::string& text) {
+    return {text.size(), Sha256(text)};
+}
+
 void CUrlMonitor::Attach(IActivityLog* pLog) {
     m_pLog = pLog;
-    m_strLastText = ReadClipboard();
+    m_lastText = FingerprintOf(ReadClipboard());
 }
 
 UINT CUrlMonitor::Start(HWND hWnd) {
@@ -100,12 +104,16 @@ void CUrlMonitor::OnTimerTick() {
     if (changeCount >= 0 && changeCount == m_nSeenChangeCount) {
         return;
     }
-    std::string text = ReadClipboard();
-    if (text.empty() || text == m_strLastText) {
+    const std::string text = ReadClipboard();
+    if (text.empty()) {
+        return;
+    }
+    const Fingerprint seen = FingerprintOf(text);
+    if (seen == m_lastText) {
         return;
     }
     // Seen from here on, whatever follows decides: each copied text is looked at once.
-    m_strLastText = text;
+    m_lastText = seen;
     if (m_clipboard.IsControlKeyDown()) {
         return;
     }

@@ -1,6 +1,7 @@
 // Starts the client when the user copies an FTP URL while the client is not running.
 #pragma once
 
+#include "platform/Digest.h"
 #include "platform/Types.h"
 #include "platform/Window.h"
 
@@ -33,14 +34,22 @@ public:
     std::string GetClipboardText();
 
 private:
+    // What is kept of a clipboard text to know it again: the text itself may be megabytes.
+    struct Fingerprint {
+        std::size_t length = 0;
+        Sha256Digest digest{};
+        bool operator==(const Fingerprint&) const = default;
+    };
+    static Fingerprint FingerprintOf(const std::string& text);
     // Reads the clipboard and notes its change count when the text is not empty.
     std::string ReadClipboard();
 
     BOOL m_bEnabled = 0;
-    std::string m_strLastText;
+    // The last clipboard text seen.
+    Fingerprint m_lastText = FingerprintOf({});
     IActivityLog* m_pLog = nullptr;
-    // The clipboard's change count when m_strLastText was read; -1 when unknown. While the
-    // clipboard reports this same count, a read would give m_strLastText back again.
+    // The clipboard's change count when m_lastText was read; -1 when unknown. While the
+    // clipboard reports this same count, a read would give that text back again.
     std::int64_t m_nSeenChangeCount = -1;
     CWinApp& m_app;
     ISiblingPrograms& m_siblings;
