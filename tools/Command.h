@@ -15,6 +15,9 @@ using Args = std::vector<std::string>;
 
 // Prints "quorvel-monitorctl: <message>" on standard error and returns kBadInput.
 int Fail(const std::string& message);
+// Prints "quorvel-monitorctl: <what>: not saved: <store file>: <why>" on standard error for a
+// change the store refused, and returns kFalse.
+int NotSaved(const std::string& what);
 // True when the arguments ask for help.
 bool WantsHelp(const Args& args);
 

@@ -145,8 +145,7 @@ int Forget(const std::string& what) {
     CProfile profile;
     CTransferResumeDB db(&profile);
     if (what == "--all") {
-        db.DeleteAll();
-        return kOk;
+        return db.DeleteAll() ? kOk : NotSaved("resume forget");
     }
     // Any name `list` shows, including those that are not ids, but one subkey of the database
     // only: a backslash would reach below it.
@@ -158,11 +157,8 @@ int Forget(const std::string& what) {
                      Printable(what).c_str());
         return kFalse;
     }
-    db.DeleteSubkey(what);
-    if (EntryExists(what)) {
-        std::fprintf(stderr, "quorvel-monitorctl: resume forget: entry %s could not be deleted\n",
-                     Printable(what).c_str());
-        return kFalse;
+    if (!db.DeleteSubkey(what)) {
+        return NotSaved("resume forget");
     }
     return kOk;
 }

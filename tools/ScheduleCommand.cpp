@@ -352,7 +352,7 @@ int Add(const Args& args) {
     const auto record = s.CreateRecord();
     const int id = record ? db.Write(0, record.get(), path.c_str()) : 0;
     if (id < 1) {
-        return Fail("schedule add: the entry could not be written");
+        return NotSaved("schedule add");
     }
     std::printf("%d\n", id);
     return kOk;
@@ -387,7 +387,9 @@ int Remove(const Args& args) {
                      target.c_str());
         return kFalse;
     }
-    db.Delete(id);
+    if (!db.Delete(id)) {
+        return NotSaved("schedule remove");
+    }
     std::printf("removed %d\n", id);
     return kOk;
 }

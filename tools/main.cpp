@@ -3,6 +3,8 @@
 #include "Command.h"
 #include "app/Version.h"
 
+#include "platform/registry/Registry.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +13,12 @@ namespace ctl {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "quorvel-monitorctl: %s\n", message.c_str());
     return kBadInput;
+}
+
+int NotSaved(const std::string& what) {
+    std::fprintf(stderr, "quorvel-monitorctl: %s: not saved: %s\n", what.c_str(),
+                 RegLastFailure(HKEY_CURRENT_USER).c_str());
+    return kFalse;
 }
 
 bool WantsHelp(const Args& args) {

@@ -104,9 +104,16 @@ BOOL CMonitorApp::IsDownloadHelperRunning() {
     return NamedEventExists(MonitorNames::DownloadHelperEvent);
 }
 
-void CMonitorApp::LaunchClient(const char* parameters) {
+BOOL CMonitorApp::LaunchClient(const char* parameters, std::string* error) {
     if (IsClientRunning()) {
-        return;
+        return TRUE;
     }
-    m_shell.Open(m_strClientFolder + MonitorNames::ClientExe, parameters);
+    std::string reason;
+    if (m_shell.Open(m_strClientFolder + MonitorNames::ClientExe, parameters, &reason)) {
+        return TRUE;
+    }
+    if (error != nullptr) {
+        *error = "Could not start Quorvel PRO: " + reason + ".";
+    }
+    return FALSE;
 }

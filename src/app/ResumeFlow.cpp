@@ -4,6 +4,7 @@
 #include "resume/TransferResumeDB.h"
 #include "shell/ActivityLog.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,14 @@ void CMonitorApp::ResumeTransfer(int id) {
         return;
     }
     const RESUMETARGET target = GetResumeTarget(m_strClientFolder, id, *data);
-    // A helper that cannot be started is not reported; its entry stays to be offered again.
-    m_shell.Open(target.file, target.parameters.c_str());
+    // The entry stays either way: the helper removes it once the transfer is done, and one
+    // that could not be started is offered again.
+    std::string error;
+    if (!m_shell.Open(target.file, target.parameters.c_str(), &error) && m_pMainWnd != nullptr) {
+        const std::string line =
+            "Could not resume transfer " + std::to_string(id) + ": " + error + ".";
+        m_pMainWnd->GetLog().AddFailure(line.c_str());
+    }
 }
 
 void CMonitorApp::ResumeTransfers(BOOL bAsk) {

@@ -73,26 +73,34 @@ std::unique_ptr<TRANSFERDATA> CTransferResumeDB::Read(int id) {
     }
 }
 
-void CTransferResumeDB::Delete(int id) {
-    DeleteSubkey(std::to_string(id));
+BOOL CTransferResumeDB::Delete(int id) {
+    return DeleteSubkey(std::to_string(id));
 }
 
-void CTransferResumeDB::DeleteSubkey(const std::string& name) {
+BOOL CTransferResumeDB::DeleteSubkey(const std::string& name) {
     CRegKey key;
     if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_WRITE) != ERROR_SUCCESS) {
-        return;
+        return FALSE;
     }
-    RegDeleteKeyA(key.Get(), name.c_str());
+    return RegDeleteKeyA(key.Get(), name.c_str()) == ERROR_SUCCESS;
 }
 
-void CTransferResumeDB::DeleteAll() {
+BOOL CTransferResumeDB::DeleteAll() {
+    // All or nothing: a half-forgotten list would resume only some of the transfers. A store
+    // that takes no writes fails here, before its empty stand-in could pass for "nothing left".
+    CRegTransaction transaction(HKEY_CURRENT_USER);
+    if (transaction.Started() != ERROR_SUCCESS) {
+        return FALSE;
+    }
     CRegKey key;
-    if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
-        return;
+    const LSTATUS opened = key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS);
+    if (opened != ERROR_SUCCESS) {
+        return opened == ERROR_FILE_NOT_FOUND; // nothing to forget
     }
     for (const auto& name : CQueueScheduleDB::ListSubkeyNames(key.Get())) {
         Delete(CQueueScheduleDB::IdFromName(name.c_str()));
     }
+    return transaction.Commit() == ERROR_SUCCESS;
 }
 
 int CTransferResumeDB::CountValid() {

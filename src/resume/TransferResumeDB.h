@@ -57,10 +57,12 @@ public:
     // The record of an entry with version 2, "DataSize" 800 and that many bytes of "Data";
     // null otherwise, and the entry stays.
     std::unique_ptr<TRANSFERDATA> Read(int id);
-    void Delete(int id);
+    // FALSE when nothing was deleted (no such entry, or the store refused).
+    BOOL Delete(int id);
     // Deletes the subkey of exactly that name, which need not be an id.
-    void DeleteSubkey(const std::string& name);
-    void DeleteAll();
+    BOOL DeleteSubkey(const std::string& name);
+    // FALSE when the store refused; then every entry is still there.
+    BOOL DeleteAll();
     // Counts the entries of version 2 and deletes the others.
     int CountValid();
     // Every subkey in enumeration order, each judged as Read would judge it, so that what

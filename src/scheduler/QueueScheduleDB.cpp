@@ -310,34 +310,66 @@ int CQueueScheduleDB::Write(int id, const SCHEDULEDATA* pData, const char* queue
     if (pData == nullptr || m_pApp == nullptr) {
         return 0;
     }
+    // One transaction: the client never sees an entry half rewritten, the four values cost one
+    // durable commit instead of four, and a free id stays free until it is taken.
+    CRegTransaction transaction(HKEY_CURRENT_USER);
+    if (transaction.Started() != ERROR_SUCCESS) {
+        return 0;
+    }
     if (id < 1) {
         id = GetNextFreeId();
     }
     const std::string section = SectionForId(id);
     const auto bytes = pData->ToBytes();
-    // One transaction: the client never sees an entry half rewritten, and the four values
-    // cost one durable commit instead of four.
-    CRegTransaction transaction(HKEY_CURRENT_USER);
-    m_pApp->WriteProfileInt(section.c_str(), "DBVER", 1);
-    m_pApp->WriteProfileString(section.c_str(), "QueueName", queueName != nullptr ? queueName : "");
-    m_pApp->WriteProfileInt(section.c_str(), "DataSize", static_cast<int>(SCHEDULEDATA::kSize));
-    m_pApp->WriteProfileBinary(section.c_str(), "Data", bytes.data(),
-                               static_cast<UINT>(bytes.size()));
-    transaction.Commit();
+    const BOOL written = m_pApp->WriteProfileInt(section.c_str(), "DBVER", 1) &&
+                         m_pApp->WriteProfileString(section.c_str(), "QueueName",
+                                                    queueName != nullptr ? queueName : "") &&
+                         m_pApp->WriteProfileInt(section.c_str(), "DataSize",
+                                                 static_cast<int>(SCHEDULEDATA::kSize)) &&
+                         m_pApp->WriteProfileBinary(section.c_str(), "Data", bytes.data(),
+                                                    static_cast<UINT>(bytes.size()));
+    if (!written || transaction.Commit() != ERROR_SUCCESS) {
+        return 0;
+    }
     return id;
 }
 
-void CQueueScheduleDB::Delete(int id) {
+BOOL CQueueScheduleDB::Delete(int id) {
     if (id < 1) {
-        return; // never names an entry
+        return FALSE; // never names an entry
     }
-    DeleteSubkey(std::to_string(id).c_str());
+    return DeleteSubkey(std::to_string(id).c_str());
 }
 
-void CQueueScheduleDB::DeleteSubkey(const char* name) {
+CQueueScheduleDB::Change CQueueScheduleDB::Replace(int id, const std::string& queueName,
+                                                   const SCHEDULEDATA* expected,
+                                                   const SCHEDULEDATA* next) {
+    // The check and the change share one write transaction, so that nothing another program
+    // writes can come between them.
+    CRegTransaction transaction(HKEY_CURRENT_USER);
+    if (transaction.Started() != ERROR_SUCCESS) {
+        return Change::Failed;
+    }
+    std::string stored;
+    const std::unique_ptr<SCHEDULEDATA> current = Read(id, stored);
+    const bool same = expected != nullptr ? current != nullptr && stored == queueName &&
+                                                current->ToBytes() == expected->ToBytes()
+                                          : current == nullptr && stored.empty();
+    if (!same) {
+        return Change::Changed;
+    }
+    const bool changed =
+        next != nullptr ? Write(id, next, queueName.c_str()) == id : Delete(id) != FALSE;
+    if (!changed || transaction.Commit() != ERROR_SUCCESS) {
+        return Change::Failed;
+    }
+    return Change::Saved;
+}
+
+BOOL CQueueScheduleDB::DeleteSubkey(const char* name) {
     CRegKey key;
     if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_WRITE) != ERROR_SUCCESS) {
-        return;
+        return FALSE;
     }
-    RegDeleteKeyA(key.Get(), name);
+    return RegDeleteKeyA(key.Get(), name) == ERROR_SUCCESS;
 }

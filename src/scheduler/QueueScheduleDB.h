@@ -64,10 +64,19 @@ public:
     // The record of a readable entry, or null. For ids >= 1 `queueName` receives the stored
     // "QueueName" even when the entry is refused.
     std::unique_ptr<SCHEDULEDATA> Read(int id, std::string& queueName);
-    // Writes the four values; an id below 1 takes GetNextFreeId(). Returns the id written
-    // (0 when nothing was written); callers that know their id may ignore it.
+    // Writes the four values in one transaction; an id below 1 takes GetNextFreeId(), chosen
+    // inside that transaction so that two writers never take the same id. Returns the id
+    // written, 0 when the change was not saved (RegLastFailure tells why).
     int Write(int id, const SCHEDULEDATA* pData, const char* queueName);
-    void Delete(int id);
+    // FALSE when the entry could not be deleted (it did not exist, or the store refused).
+    BOOL Delete(int id);
+
+    enum class Change { Saved, Changed, Failed };
+    // Replaces entry `id` with `next` (null: deletes it), but only while it is still the entry
+    // the caller read: named `queueName` with the record `expected` (null: no entry at all).
+    // Changed, leaving the store alone, when another writer got there first.
+    Change Replace(int id, const std::string& queueName, const SCHEDULEDATA* expected,
+                   const SCHEDULEDATA* next);
 
     // The names of the open key's subkeys that fit kNameBuffer, in enumeration order; a longer
     // name is skipped. Both entry stores list their subkeys through this.
@@ -81,7 +90,7 @@ public:
     static std::string SectionForId(int id);
 
 private:
-    void DeleteSubkey(const char* name);
+    BOOL DeleteSubkey(const char* name);
 
     CWinApp* m_pApp;
 };

@@ -56,6 +56,8 @@ public:
     BOOL IsCleared() const { return m_bCleared; }
     // Runs the Schedule Transfer dialog on this schedule (Qt; see ScheduleTransferDlg).
     BOOL Edit();
+    // Counts the next run from `anchor`, or from the start when the start lies after it.
+    void CountFrom(CTime anchor) { m_timeLastRun = anchor < m_timeStart ? m_timeStart : anchor; }
 
     // True when a repeating schedule has a period it can run by (see above).
     bool HasValidPeriod() const;

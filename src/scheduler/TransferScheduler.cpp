@@ -4,6 +4,7 @@
 #include "app/SiblingPrograms.h"
 #include "platform/Launch.h"
 #include "platform/WinApp.h"
+#include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
 #include "shell/ActivityLog.h"
@@ -83,30 +84,74 @@ void CTransferScheduler::OnTimerTick() {
         }
         CSchedule schedule;
         schedule.LoadFromRecord(record.get());
-        record.reset();
         if (!schedule.IsDue()) {
             continue;
         }
         batch.End();
-
-        LogTimeStamp();
-        LogLine("Transfer Scheduler - Transferring Queue:", LogColor::Green);
-        LogLine(name.c_str(), LogColor::Black);
-        m_siblings.LaunchClient(ClientParameters(name).c_str());
-
-        std::string next;
-        if (!schedule.Advance(next)) {
-            LogLine("No more scheduled transfert for this queue.\r\n", LogColor::Maroon);
-            db.Delete(id);
-        } else if (!next.empty()) {
-            const std::string line = "Next scheduled transfert for this queue: " + next + "\r\n";
-            LogLine(line.c_str(), LogColor::Green);
-            if (std::unique_ptr<SCHEDULEDATA> updated = schedule.CreateRecord()) {
-                db.Write(id, updated.get(), name.c_str());
-            }
-        }
+        TransferQueue(db, id, name, *record, schedule);
     }
     CQueueScheduleDB::FreeIdList(std::move(ids));
+}
+
+// Each due run is either handed to the client and recorded, or neither: the advanced entry
+// (or its deletion) is committed first, and only then is the client started; a start that
+// fails puts the entry back as it was read, so it stays due and is tried at the next tick.
+// A queue whose advance cannot be recorded is not started, since it would run every minute.
+void CTransferScheduler::TransferQueue(CQueueScheduleDB& db, int id, const std::string& name,
+                                       const SCHEDULEDATA& read, CSchedule& schedule) {
+    std::string next;
+    const BOOL more = schedule.Advance(next);
+    const std::unique_ptr<SCHEDULEDATA> advanced = more ? schedule.CreateRecord() : nullptr;
+    if (more && advanced == nullptr) {
+        return;
+    }
+    switch (db.Replace(id, name, &read, advanced.get())) {
+    case CQueueScheduleDB::Change::Changed:
+        return; // replaced or removed by another program since it was read
+    case CQueueScheduleDB::Change::Failed:
+        ReportFailure(id, name,
+                      "Could not record the next run, so the queue was not started: " +
+                          RegLastFailure(HKEY_CURRENT_USER) + ".");
+        return;
+    case CQueueScheduleDB::Change::Saved:
+        break;
+    }
+
+    std::string error;
+    if (!m_siblings.LaunchClient(ClientParameters(name).c_str(), &error)) {
+        if (db.Replace(id, name, advanced.get(), &read) == CQueueScheduleDB::Change::Failed) {
+            error += " The queue's schedule moved on and could not be put back: " +
+                     RegLastFailure(HKEY_CURRENT_USER) + ".";
+        }
+        ReportFailure(id, name, error);
+        return;
+    }
+    m_reported.erase(id);
+    LogTimeStamp();
+    LogLine("Transfer Scheduler - Transferring Queue:", LogColor::Green);
+    LogLine(name.c_str(), LogColor::Black);
+    if (!more) {
+        LogLine("No more scheduled transfert for this queue.\r\n", LogColor::Maroon);
+    } else {
+        const std::string line = "Next scheduled transfert for this queue: " + next + "\r\n";
+        LogLine(line.c_str(), LogColor::Green);
+    }
+}
+
+void CTransferScheduler::ReportFailure(int id, const std::string& name, const std::string& why) {
+    // A queue that keeps failing in the same way is told of once, not every minute.
+    std::string& reported = m_reported[id];
+    if (reported == name + '\n' + why) {
+        return;
+    }
+    reported = name + '\n' + why;
+    if (m_pLog == nullptr) {
+        return;
+    }
+    m_pLog->AddTimeStamp();
+    m_pLog->AddLine("Transfer Scheduler - Could not transfer queue:", LogColor::Maroon);
+    m_pLog->AddLine(name.c_str(), LogColor::Black);
+    m_pLog->AddFailure((why + "\r\n").c_str());
 }
 
 void CTransferScheduler::LogTimeStamp() {

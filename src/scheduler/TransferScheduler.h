@@ -4,9 +4,13 @@
 #include "platform/Types.h"
 #include "platform/Window.h"
 
+#include <map>
 #include <string>
 
+class CQueueScheduleDB;
+class CSchedule;
 class CWinApp;
+struct SCHEDULEDATA;
 class IActivityLog;
 class ISiblingPrograms;
 
@@ -30,6 +34,9 @@ public:
     static std::string ClientParameters(const std::string& queuePath);
 
 private:
+    void TransferQueue(CQueueScheduleDB& db, int id, const std::string& name,
+                       const SCHEDULEDATA& read, CSchedule& schedule);
+    void ReportFailure(int id, const std::string& name, const std::string& why);
     // Nothing is logged before Attach.
     void LogTimeStamp();
     void LogLine(const char* text, COLORREF color);
@@ -39,4 +46,6 @@ private:
     IActivityLog* m_pLog = nullptr;
     CWinApp& m_app;
     ISiblingPrograms& m_siblings;
+    // The failure last told of for each queue id, until the queue runs.
+    std::map<int, std::string> m_reported;
 };

@@ -4,6 +4,13 @@
 
 #include "platform/Types.h"
 
+namespace LogColor {
+constexpr COLORREF Navy = 0x800000;
+constexpr COLORREF Green = 0x8000;
+constexpr COLORREF Black = 0;
+constexpr COLORREF Maroon = 0x80;
+} // namespace LogColor
+
 class IActivityLog {
 public:
     virtual ~IActivityLog() = default;
@@ -11,11 +18,7 @@ public:
     virtual void AddTimeStamp() = 0;
     // Appends "  <text>\r\n" in the colour (0x00BBGGRR); the text is shown literally.
     virtual void AddLine(const char* text, COLORREF color) = 0;
+    // Appends a failure the user must learn of even without opening the window: a maroon
+    // line, which the GUI also shows as a notification while it sits in the tray.
+    virtual void AddFailure(const char* text) { AddLine(text, LogColor::Maroon); }
 };
-
-namespace LogColor {
-constexpr COLORREF Navy = 0x800000;
-constexpr COLORREF Green = 0x8000;
-constexpr COLORREF Black = 0;
-constexpr COLORREF Maroon = 0x80;
-} // namespace LogColor

@@ -95,6 +95,13 @@ void CLogCtrl::AddTimeStamp() {
     AddLine(CTime::GetCurrentTime().Format("%I:%M%p %B %d, %Y").c_str(), LogColor::Navy);
 }
 
+void CLogCtrl::AddFailure(const char* text) {
+    AddLine(text, LogColor::Maroon);
+    if (m_bCreated && text != nullptr && m_failureNotice) {
+        m_failureNotice(text);
+    }
+}
+
 void CLogCtrl::AddLine(const char* text, COLORREF color) {
     if (!m_bCreated) {
         return;

@@ -13,6 +13,7 @@
 #include <QTextCharFormat>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class CWinApp;
@@ -32,6 +33,7 @@ public:
 
     void AddTimeStamp() override;
     void AddLine(const char* text, COLORREF color) override;
+    void AddFailure(const char* text) override;
     void Clear();
     void CopyAll();
     void CopySelection();
@@ -39,6 +41,10 @@ public:
     // Every appended line is also written to `out` as plain text (null: nowhere), never waiting
     // for it to drain.
     void SetMirror(std::FILE* out);
+    // Called with the text of every failure after its line is appended.
+    void SetFailureNotice(std::function<void(const char*)> notice) {
+        m_failureNotice = std::move(notice);
+    }
 
     // The character format property holding the colour a line was given; the colour it is
     // drawn in follows from it for the background of the moment.
@@ -73,4 +79,5 @@ private:
     std::unique_ptr<CLogMirror> m_pMirror;
     // The background the lines' colours were last chosen for.
     QColor m_drawnOn;
+    std::function<void(const char*)> m_failureNotice;
 };

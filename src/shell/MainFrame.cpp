@@ -41,6 +41,12 @@ CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror
     m_wndLog.setParent(this);
     setCentralWidget(&m_wndLog);
     m_wndLog.SetMirror(logMirror);
+    m_wndLog.SetFailureNotice([this](const char* text) {
+        // Hidden in the tray, the log is not seen: the failure must reach the user anyway.
+        if (m_bMinimizedToTray && m_bTrayIconAdded) {
+            ShowTrayNotice(text);
+        }
+    });
     m_wndLog.OnCreate(app);
     m_wndLog.AddTimeStamp();
     m_wndLog.AddLine("Quorvel PRO Monitor started.\r\n", LogColor::Navy);
@@ -261,7 +267,7 @@ void CMainFrame::OnCommand(UINT id) {
         OnClose();
         break;
     case Command::StartClient:
-        m_app.LaunchClient(nullptr);
+        StartClient();
         break;
     case Command::EnableUrlMonitor:
         m_app.m_urlMonitor.SetEnabled(TRUE);
@@ -379,6 +385,21 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 bool CMainFrame::IsTrayAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void CMainFrame::StartClient() {
+    std::string error;
+    if (!m_app.LaunchClient(nullptr, &error)) {
+        m_wndLog.AddTimeStamp();
+        m_wndLog.AddFailure(error.c_str());
+    }
+}
+
+void CMainFrame::ShowTrayNotice(const char* text) {
+    if (m_pTrayIcon != nullptr) {
+        m_pTrayIcon->showMessage(QString::fromLatin1(kTitle), QString::fromUtf8(text).trimmed(),
+                                 QSystemTrayIcon::Warning);
+    }
 }
 
 void CMainFrame::AddTrayIcon() {

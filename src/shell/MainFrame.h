@@ -103,6 +103,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     // Asks the close question; IDOK or IDCANCEL.
     virtual int AskClose();
+    // A notification from the tray icon, for a failure the log alone would hide.
+    virtual void ShowTrayNotice(const char* text);
 
 private:
     void CreateMainMenu();
@@ -113,6 +115,7 @@ private:
     void RefreshTrayMenu(BOOL canResume);
     void FillTrayMenu(BOOL canResume);
     void OnQueueTransfers();
+    void StartClient();
     BOOL StartAtLogon();
 
     CMonitorApp& m_app;

@@ -124,10 +124,14 @@ void CUrlMonitor::OnTimerTick() {
     if (m_siblings.IsClientRunning()) {
         return;
     }
+    std::string error;
+    const BOOL started = m_siblings.LaunchClient(nullptr, &error);
     if (m_pLog != nullptr) {
         m_pLog->AddTimeStamp();
         m_pLog->AddLine("URL Monitor: Starting Quorvel PRO.", LogColor::Green);
+        if (!started) {
+            m_pLog->AddFailure(error.c_str());
+        }
         m_pLog->AddLine(("URL: " + url + "\r\n").c_str(), LogColor::Black);
     }
-    m_siblings.LaunchClient(nullptr);
 }

@@ -183,13 +183,13 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
     std::string error;
     const std::string missing = m_env.Root() + "/no such program";
     EXPECT_FALSE(SystemShell().Open(missing, nullptr, &error));
-    EXPECT_NE(error.find(missing), std::string::npos) << error;
+    EXPECT_EQ(error, missing + " does not exist");
 
     const std::string plain = m_env.WriteFile("not executable", "#!/bin/sh\nexit 0\n");
     chmod(plain.c_str(), 0644);
     error.clear();
     EXPECT_FALSE(SystemShell().Open(plain, "x", &error));
-    EXPECT_NE(error.find("ermission"), std::string::npos) << error;
+    EXPECT_EQ(error, plain + " is not executable");
 
     const std::string garbage = m_env.WriteFile("garbage", "\x7f"
                                                            "ELF but not really");
@@ -197,6 +197,7 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
     EXPECT_FALSE(SystemShell().Open(garbage, nullptr, &error));
 
     EXPECT_FALSE(SystemShell().Open(m_env.Root(), nullptr, &error));
+    EXPECT_EQ(error, m_env.Root() + " is a folder, not a program");
     EXPECT_FALSE(SystemShell().Open("", nullptr, &error));
     int status = 0;
     EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);

@@ -5,6 +5,8 @@
 
 #include "SchedulerTestSupport.h"
 
+#include <set>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace {
@@ -74,6 +76,39 @@ TEST_F(ScheduleCommandTest, AddStoresWhatTheDialogStoresAndRemoveFindsIt) {
     auto ids = db.GetIdList();
     ASSERT_NE(ids, nullptr);
     EXPECT_EQ(*ids, std::vector<UINT>{2});
+}
+
+TEST_F(ScheduleCommandTest, ConcurrentAddsTakeDistinctIdsAndAnUnsavedAddIsNotReported) {
+    const std::string path = Quote(m_env.WriteFile("q.ftq", "q"));
+    const std::string add =
+        Quote(BuiltCompanion()) + " schedule add " + path + " --start '2030-01-01 00:00' --once";
+    // Eight writers adding eight each, all at once.
+    std::string out;
+    ASSERT_EQ(RunCommand("for w in 1 2 3 4 5 6 7 8; do (for i in 1 2 3 4 5 6 7 8; do " + add +
+                             " 2>&1 || echo failed; done) & done; wait",
+                         &out),
+              0);
+    std::set<std::string> ids;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(ids.insert(line).second) << "id " << line << " reported twice";
+    }
+    EXPECT_EQ(ids.size(), 64u) << out;
+    EXPECT_EQ(ids.count("failed"), 0u);
+    auto stored = db.GetIdList();
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->size(), 64u);
+
+    // A store that takes no writes: no id, status 1, one line naming the file.
+    const std::string damaged = m_env.WriteFile("damaged.db", std::string(4096, 'x'));
+    EXPECT_EQ(
+        RunCommand("QUORVEL_REGISTRY_USER=" + Quote(damaged) + " " + add + " 2>/dev/null", &out),
+        1);
+    EXPECT_EQ(out, "");
+    RunCommand("QUORVEL_REGISTRY_USER=" + Quote(damaged) + " " + add + " 2>&1 >/dev/null", &out);
+    EXPECT_NE(out.find("quorvel-monitorctl: schedule add: not saved: the store " + damaged),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(ScheduleCommandTest, BadInputIsRefusedAndNothingIsWritten) {

@@ -14,21 +14,6 @@
 
 namespace {
 
-class CFakeSiblings : public ISiblingPrograms {
-public:
-    BOOL IsClientRunning() override { return clientRunning; }
-    BOOL IsDownloadHelperRunning() override { return FALSE; }
-    void LaunchClient(const char* parameters) override {
-        launches.push_back(parameters != nullptr ? parameters : "<none>");
-        if (onLaunch) {
-            onLaunch();
-        }
-    }
-    BOOL clientRunning = FALSE;
-    std::vector<std::string> launches;
-    std::function<void()> onLaunch;
-};
-
 const std::string kRun = "Transfer Scheduler - Transferring Queue:";
 const std::string kNoMore = "No more scheduled transfert for this queue.\r\n";
 
@@ -116,6 +101,69 @@ TEST_F(TransferSchedulerTest, OnceOnlyQueueRunsAndIsRemoved) {
 
     scheduler.OnTimerTick();
     EXPECT_EQ(siblings.launches.size(), 1u);
+}
+
+TEST_F(TransferSchedulerTest, AQueueTheClientCannotTakeStaysDueAndIsReportedOnce) {
+    const std::string once = Queue("once.ftq");
+    const std::string daily = Queue("daily.ftq");
+    Store(1, once, Once(Local(2025, 6, 2, 10, 0)));
+    Store(2, daily, Every(1, PeriodUnit::Days, Local(2025, 6, 1, 10, 0)));
+    const auto first = Stored(1)->ToBytes();
+    const auto second = Stored(2)->ToBytes();
+    const std::string why =
+        "Could not start Quorvel PRO: /opt/qp/Quorvel PRO.exe is not executable.";
+    siblings.failure = why;
+    const std::string kFailed = "Transfer Scheduler - Could not transfer queue:";
+
+    for (int minute = 0; minute < 3; ++minute) {
+        clock.SetNow(Local(2025, 6, 2, 10, minute, 30).GetTime());
+        scheduler.OnTimerTick();
+        ASSERT_NE(Stored(1), nullptr);
+        EXPECT_EQ(Stored(1)->ToBytes(), first);
+        EXPECT_EQ(Stored(2)->ToBytes(), second);
+    }
+    EXPECT_EQ(siblings.launches.size(), 6u); // tried at every tick, told of once
+    EXPECT_EQ(log.Texts(), (std::vector<std::string>{"<timestamp>", kFailed, daily, why + "\r\n",
+                                                     "<timestamp>", kFailed, once, why + "\r\n"}));
+    EXPECT_EQ(log.lines[1].color, LogColor::Maroon);
+    EXPECT_EQ(log.lines[3].color, LogColor::Maroon);
+
+    siblings.failure.clear();
+    log.lines.clear();
+    scheduler.OnTimerTick();
+    EXPECT_EQ(log.Texts(),
+              (std::vector<std::string>{"<timestamp>", kRun, daily,
+                                        "Next scheduled transfert for this queue: Tue Jun  3 "
+                                        "10:00:00 2025\r\n",
+                                        "<timestamp>", kRun, once, kNoMore}));
+    EXPECT_FALSE(SubkeyExists("1"));
+}
+
+TEST_F(TransferSchedulerTest, NothingIsStartedWhoseRunCannotBeRecordedOrWasReplaced) {
+    const std::string path = Queue("q.ftq");
+    Store(1, path, Every(1, PeriodUnit::Hours, Local(2025, 6, 2, 9, 0)));
+    const auto before = Stored(1)->ToBytes();
+    {
+        ScopedWriteRefusal fullDisk;
+        scheduler.OnTimerTick();
+    }
+    EXPECT_TRUE(siblings.launches.empty());
+    EXPECT_EQ(Stored(1)->ToBytes(), before);
+    ASSERT_EQ(log.lines.size(), 4u);
+    const std::string expected = "Could not record the next run, so the queue was not started: "
+                                 "the store " +
+                                 m_env.UserStore() + ": ";
+    EXPECT_EQ(log.lines[3].text.rfind(expected, 0), 0u) << log.lines[3].text;
+
+    // A failed start puts the entry back only while it is still the one that was read.
+    const std::string other = Queue("other.ftq");
+    siblings.failure = "Could not start Quorvel PRO: it is gone.";
+    siblings.onLaunch = [&] { Store(1, other, Once(Local(2030, 1, 1, 0, 0))); };
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 1u);
+    std::string name;
+    ASSERT_NE(Stored(1, &name), nullptr);
+    EXPECT_EQ(name, other);
 }
 
 TEST_F(TransferSchedulerTest, RepeatingQueueIsRewrittenUnderItsIdWithTheNewAnchor) {

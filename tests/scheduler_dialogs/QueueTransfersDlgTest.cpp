@@ -212,6 +212,54 @@ TEST_F(QueueTransfersDlgTest, EditRewritesClearsOrLeavesTheEntry) {
     EXPECT_EQ(dlg.m_listQueues->count(), 0);
 }
 
+TEST_F(QueueTransfersDlgTest, ARunWhileTheScheduleIsOpenIsNeverUndoneAndAFailedSaveIsTold) {
+    const std::string path = Queue("daily.ftq");
+    const SCHEDULEDATA stored = Record(1'779'999'960); // whole minutes, as the pickers show
+    Put(7, path, stored);
+    CQueueTransfersDlg dlg;
+    dlg.show();
+    SelectLine(dlg, 0);
+    // The scheduler's timer fires inside the dialog and records a run.
+    SCHEDULEDATA ran = stored;
+    ran.timeLastRun += 7200;
+
+    // OK on an unchanged schedule keeps the run; a changed one counts from it.
+    WhenModal<CScheduleTransferDlg>([&](CScheduleTransferDlg* sched) {
+        Put(7, path, ran);
+        Click(sched->m_btnOK);
+    });
+    Click(dlg.m_btnEdit);
+    EXPECT_EQ(Get(7).fields, Fields(ran));
+    ran.timeLastRun += 7200;
+    WhenModal<CScheduleTransferDlg>([&](CScheduleTransferDlg* sched) {
+        Put(7, path, ran);
+        Click(sched->m_btnDisable);
+        Click(sched->m_btnOK);
+    });
+    Click(dlg.m_btnEdit);
+    ASSERT_TRUE(Get(7).fields);
+    EXPECT_EQ((*Get(7).fields)[2], ran.timeLastRun);
+    EXPECT_EQ((*Get(7).fields)[5], 1); // disabled
+
+    // A store that takes no writes: the user is told, and the entry is as it was.
+    const Entry before = Get(7);
+    std::shared_ptr<MessageAnswer> told;
+    WhenModal<CScheduleTransferDlg>([&](CScheduleTransferDlg* sched) {
+        Click(sched->m_btnDisable);
+        told = AnswerMessageBox(QMessageBox::Ok);
+        Click(sched->m_btnOK);
+    });
+    {
+        ScopedWriteRefusal fullDisk;
+        Click(dlg.m_btnEdit);
+    }
+    ASSERT_TRUE(told && told->asked);
+    EXPECT_TRUE(told->text.startsWith("The change was not saved.\nthe store " +
+                                      QString::fromStdString(m_env.UserStore())))
+        << told->text.toStdString();
+    EXPECT_EQ(Get(7).fields, before.fields);
+}
+
 TEST_F(QueueTransfersDlgTest, SamePathTwiceActsOnTheFirstEntryFromEitherLine) {
     const std::string path = Queue("twice.ftq");
     Put(1, path);

@@ -50,9 +50,11 @@ public:
     bool trayAvailable = true;
     // When set, answers the close question instead of the message box.
     std::function<int()> askClose;
+    std::vector<std::string> trayNotices;
 
 protected:
     int AskClose() override { return askClose ? askClose() : CMainFrame::AskClose(); }
+    void ShowTrayNotice(const char* text) override { trayNotices.emplace_back(text); }
 };
 
 class GuiTest : public PrivateEnvTest {

@@ -4,6 +4,8 @@
 #include "platform/Time.h"
 #include "resume/ResumeEntries.h"
 #include "resume/TimedChoiceDlg.h"
+#include "scheduler/QueueScheduleDB.h"
+#include "scheduler/Schedule.h"
 #include "scheduler/dialogs/QueueTransfersDlg.h"
 #include "shell/QtDesktop.h"
 
@@ -258,15 +260,38 @@ TEST_F(MainFrameTest, CommandsReachTheLogTheMonitorAndTheClient) {
         EXPECT_EQ(shell.starts.size(), 1u);
     }
 
+    // A client that cannot be started is told of in the log, and from the tray while there.
+    shell.succeed = false;
+    frame->OnCommand(Command::StartClient);
+    const std::string failed = "Could not start Quorvel PRO: refused by the test.";
+    EXPECT_EQ(LogLines(frame->m_wndLog).back(), (LogLine{"  " + failed, LogColor::Maroon}));
+    EXPECT_TRUE(frame->trayNotices.empty());
+    frame->OnCommand(Command::Hide);
+    frame->OnCommand(Command::StartClient);
+    EXPECT_EQ(frame->trayNotices, std::vector<std::string>{failed});
+    shell.succeed = true;
+
+    // Timer 2 is the scheduler's pass.
+    const std::string queue = m_env.WriteFile("due.ftq", "q");
+    CSchedule due;
+    due.m_timeStart = due.m_timeLastRun = due.m_timeEnd =
+        CTime(CTime::GetCurrentTime().GetTime() - 60);
+    CQueueScheduleDB(app.get()).Write(1, due.CreateRecord().get(), queue.c_str());
+    const std::size_t started = shell.starts.size();
+    frame->OnTimer(TimerId::Scheduler);
+    ASSERT_EQ(shell.starts.size(), started + 1);
+    EXPECT_EQ(shell.starts.back().parameters, "\"ftq://" + queue + "\"");
+
     frame->OnCommand(Command::CopyAll);
     EXPECT_EQ(QApplication::clipboard()->text(), frame->m_wndLog.toPlainText());
     frame->OnCommand(Command::ClearWindow);
     EXPECT_EQ(frame->m_wndLog.toPlainText(), "");
     // Without anything to resume the Resume command does nothing.
     if (!app->CanResumeTransfers()) {
+        const std::size_t before = shell.starts.size();
         frame->OnCommand(Command::ResumeTransfers);
         EXPECT_EQ(frame->m_wndLog.toPlainText(), "");
-        EXPECT_EQ(shell.starts.size(), 1u);
+        EXPECT_EQ(shell.starts.size(), before);
     }
 }
 

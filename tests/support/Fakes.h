@@ -2,10 +2,12 @@
 #pragma once
 
 #include "app/Desktop.h"
+#include "app/SiblingPrograms.h"
 #include "platform/Clipboard.h"
 #include "platform/Launch.h"
 #include "shell/ActivityLog.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +22,27 @@ public:
     bool Open(const std::string& file, const char* parameters, std::string* error) override;
     std::vector<Start> starts;
     bool succeed = true;
+};
+
+// The client as the monitors see it; a launch fails with `failure` when that is set.
+class CFakeSiblings : public ISiblingPrograms {
+public:
+    BOOL IsClientRunning() override { return clientRunning ? TRUE : FALSE; }
+    BOOL IsDownloadHelperRunning() override { return FALSE; }
+    BOOL LaunchClient(const char* parameters, std::string* error) override {
+        launches.push_back(parameters != nullptr ? parameters : "<none>");
+        if (onLaunch) {
+            onLaunch();
+        }
+        if (!failure.empty() && error != nullptr) {
+            *error = failure;
+        }
+        return failure.empty() ? TRUE : FALSE;
+    }
+    bool clientRunning = false;
+    std::string failure;
+    std::vector<std::string> launches;
+    std::function<void()> onLaunch;
 };
 
 class CFakeClipboard : public IClipboard {

@@ -3,10 +3,12 @@
 #include "platform/registry/Registry.h"
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -107,4 +109,22 @@ std::string BuiltMonitor() {
 
 std::string BuiltCompanion() {
     return FromEnvironment("QPM_CTL", QPM_CTL_PATH);
+}
+
+ScopedWriteRefusal::ScopedWriteRefusal() {
+    // A write past the size limit fails with EFBIG; the signal that comes with it is ignored.
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_soft = limit.rlim_cur;
+    limit.rlim_cur = 0;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+ScopedWriteRefusal::~ScopedWriteRefusal() {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(m_soft);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_handler);
 }

@@ -27,6 +27,19 @@ private:
     std::vector<std::pair<std::string, std::string>> m_savedEnv;
 };
 
+// For one scope every write of this process to a file fails, as on a full disk; reads go on.
+class ScopedWriteRefusal {
+public:
+    ScopedWriteRefusal();
+    ~ScopedWriteRefusal();
+    ScopedWriteRefusal(const ScopedWriteRefusal&) = delete;
+    ScopedWriteRefusal& operator=(const ScopedWriteRefusal&) = delete;
+
+private:
+    unsigned long long m_soft = 0;
+    void (*m_handler)(int) = nullptr;
+};
+
 // The built programs: $QPM_MONITOR / $QPM_CTL, or those of the build tree this program was
 // built in.
 std::string BuiltMonitor();

@@ -12,17 +12,6 @@ namespace {
 
 const char* const kUrl = "ftp://host/dir/file.zip";
 
-class CFakeSiblings : public ISiblingPrograms {
-public:
-    BOOL IsClientRunning() override { return clientRunning ? TRUE : FALSE; }
-    BOOL IsDownloadHelperRunning() override { return FALSE; }
-    void LaunchClient(const char* parameters) override {
-        launches.push_back(parameters != nullptr ? parameters : "<null>");
-    }
-    bool clientRunning = false;
-    std::vector<std::string> launches;
-};
-
 // A clipboard that, when `notifying`, tells of changes as the desktop clipboards do, so that
 // every scenario runs both with and without the skipped reads.
 class CChangeClipboard : public CFakeClipboard {
@@ -91,7 +80,7 @@ TEST_P(UrlMonitorTickTest, NewFtpUrlWritesOneEntryAndStartsTheClientOnce) {
     EXPECT_EQ(log.lines[1].color, LogColor::Green);
     EXPECT_EQ(log.lines[2].text, std::string("URL: ") + kUrl + "\r\n");
     EXPECT_EQ(log.lines[2].color, LogColor::Black);
-    EXPECT_EQ(siblings.launches, std::vector<std::string>{"<null>"});
+    EXPECT_EQ(siblings.launches, std::vector<std::string>{"<none>"});
 
     monitor.OnTimerTick();
     EXPECT_FALSE(CopyAndTick(kUrl)); // copied again: the same text

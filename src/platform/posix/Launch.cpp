@@ -60,10 +60,10 @@ public:
     bool Open(const std::string& file, const char* parameters, std::string* error) override {
         struct stat st {};
         if (stat(file.c_str(), &st) != 0) {
-            return Report(error, file + ": " + std::strerror(errno));
+            return Report(error, Plainly(file, errno));
         }
         if (S_ISDIR(st.st_mode)) {
-            return Report(error, file + ": is a folder");
+            return Report(error, Plainly(file, EISDIR));
         }
         std::vector<std::string> args = SplitCommandLine(parameters != nullptr ? parameters : "");
         args.insert(args.begin(), file);
@@ -104,12 +104,30 @@ public:
             return Report(error, "fork failed");
         }
         if (got == static_cast<ssize_t>(sizeof execError)) {
-            return Report(error, file + ": " + std::strerror(execError));
+            return Report(error, Plainly(file, execError));
         }
         return true;
     }
 
 private:
+    // Why `file` cannot be started, in words a user can act on; the log shows it as is.
+    static std::string Plainly(const std::string& file, int code) {
+        switch (code) {
+        case ENOENT:
+            return file + " does not exist";
+        case ENOTDIR:
+            return file + " is not in a folder that exists";
+        case EISDIR:
+            return file + " is a folder, not a program";
+        case EACCES:
+        case EPERM:
+            return file + " is not executable";
+        case ENOEXEC:
+            return file + " is not a program this system can run";
+        default:
+            return file + ": " + std::strerror(code);
+        }
+    }
     static bool Report(std::string* error, const std::string& text) {
         if (error != nullptr) {
             *error = text;

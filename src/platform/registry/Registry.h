@@ -106,6 +106,8 @@ std::string RegStoreLocation(HKEY root);
 // Why a root's data, once asked for, turned out unusable, so that it answers as an empty store
 // (a damaged file, say); empty while it is fine. An empty answer then proves nothing missing.
 std::string RegStoreProblem(HKEY root);
+// "<location>: <why>" for the last change to the root that was not saved, to tell the user.
+std::string RegLastFailure(HKEY root);
 
 // A transaction on one root that is rolled back unless committed.
 class CRegTransaction {

@@ -354,6 +354,11 @@ void RegCloseStores() {
     Store::CloseAll();
 }
 
+std::string RegLastFailure(HKEY root) {
+    return RegStoreLocation(root) + ": " +
+           Store::For(root != nullptr ? root->root : Root::CurrentUser).LastError();
+}
+
 std::string RegStoreLocation(HKEY root) {
     return "the store " + registry::StorePath(root != nullptr ? root->root : Root::CurrentUser);
 }

@@ -402,6 +402,7 @@ Status Store::Begin(bool write) {
     // A stand-in for an unusable file must not take writes: they would be reported as saved
     // and then vanish with the process.
     if (write && m_memory) {
+        m_lastError = m_unusable;
         return Status::Unavailable;
     }
     if (m_txDepth > 0) {
@@ -410,6 +411,7 @@ Status Store::Begin(bool write) {
     }
     const int rc = Step(write ? "BEGIN IMMEDIATE" : "BEGIN");
     if (rc != SQLITE_DONE) {
+        NoteFailure("it could not be locked");
         return FromSqlite(rc);
     }
     m_txDepth = 1;
@@ -428,12 +430,14 @@ Status Store::End(Status status) {
         return status;
     }
     if (m_txFailed) {
+        NoteFailure("the change was refused");
         Exec("ROLLBACK");
         ForgetCaches();
         return status == Status::Ok ? Status::Unavailable : status;
     }
     const int rc = Step("COMMIT");
     if (rc != SQLITE_DONE) {
+        NoteFailure("the change could not be committed");
         Exec("ROLLBACK");
         ForgetCaches();
         return FromSqlite(rc);
@@ -441,8 +445,16 @@ Status Store::End(Status status) {
     return status;
 }
 
+void Store::NoteFailure(const char* fallback) {
+    const int code = m_db != nullptr ? sqlite3_errcode(m_db) : SQLITE_OK;
+    m_lastError = code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE
+                      ? sqlite3_errmsg(m_db)
+                      : fallback;
+}
+
 Status Store::BeginWrite() {
     if (!EnsureOpen(true)) {
+        m_lastError = m_unusable.empty() ? "it cannot be opened" : m_unusable;
         return Status::Unavailable;
     }
     return Begin(true);

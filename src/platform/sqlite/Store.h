@@ -71,6 +71,8 @@ public:
     // True once the file turned out unusable (damaged, another program's, not openable) and an
     // empty stand-in answers instead; `why` names the file and what was wrong with it.
     bool Unusable(std::string* why = nullptr) const;
+    // In plain words why the last write did not happen, so that it can be told to the user.
+    const std::string& LastError() const { return m_lastError; }
 
 private:
     explicit Store(Root root);
@@ -96,6 +98,8 @@ private:
     const std::vector<Value>* CachedValues(KeyId key, Status* status);
     Status QueryValues(KeyId key, std::vector<Value>* out);
     int Step(const char* sql);
+    // Remembers the cause of a failed write from SQLite's last message.
+    void NoteFailure(const char* fallback);
     // The first copy of the WAL index header (48 bytes), changed by every commit.
     struct WalHeader {
         unsigned char bytes[48];
@@ -110,6 +114,7 @@ private:
     bool m_missing = false; // machine file not there yet: reads see an empty store
     bool m_memory = false;  // damaged or unusable file: an empty store in memory
     std::string m_unusable; // why, when m_memory
+    std::string m_lastError;
     int m_txDepth = 0;
     bool m_txFailed = false;
     std::uint64_t m_ownWrites = 0;

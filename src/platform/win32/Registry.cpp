@@ -163,6 +163,11 @@ std::string RegStoreLocation(HKEY) {
     return "the system registry";
 }
 
+std::string RegLastFailure(HKEY root) {
+    // Each call reports its own failure here; there is no remembered cause to add.
+    return RegStoreLocation(root) + ": the change was refused";
+}
+
 std::string RegStoreProblem(HKEY) {
     return {}; // the system's registry reports its own failures call by call
 }

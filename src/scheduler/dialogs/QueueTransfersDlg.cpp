@@ -1,6 +1,7 @@
 #include "scheduler/dialogs/QueueTransfersDlg.h"
 
 #include "platform/qt/QtModal.h"
+#include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/dialogs/DialogUnits.h"
@@ -18,14 +19,6 @@ constexpr int kPathRole = Qt::UserRole;
 
 QString ToDisplay(const std::string& path) {
     return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
-}
-
-// TRUE while entry `id` still holds `name`: another program may have deleted it, or deleted
-// it and reused the id for a different queue, while the user was answering us.
-bool StillNamed(CQueueScheduleDB& db, int id, const std::string& name) {
-    std::string stored;
-    db.Read(id, stored);
-    return stored == name;
 }
 
 } // namespace
@@ -168,25 +161,48 @@ void CQueueTransfersDlg::OnEdit() {
     }
     CSchedule schedule;
     schedule.LoadFromRecord(record.get());
-    record.reset();
 
     if (!schedule.Edit()) {
         return;
     }
+    std::unique_ptr<SCHEDULEDATA> edited;
+    if (!schedule.IsCleared()) {
+        edited = schedule.CreateRecord();
+        if (edited == nullptr || edited->ToBytes() == record->ToBytes()) {
+            return; // nothing changed: whatever the scheduler stored meanwhile stands
+        }
+    }
     // The scheduler keeps running while the schedule is edited: act only on the entry that
-    // was opened, never on one that took its place.
-    if (!StillNamed(db, id, name)) {
+    // was opened, never on one that took its place, and count from the run it recorded
+    // meanwhile instead of undoing it.
+    std::string stored;
+    const std::unique_ptr<SCHEDULEDATA> current = db.Read(id, stored);
+    if (current == nullptr || stored != name) {
         FillList();
         return;
     }
-    if (schedule.IsCleared()) {
-        db.Delete(id);
-        FillList();
-        return;
+    if (edited != nullptr) {
+        CSchedule now;
+        now.LoadFromRecord(current.get());
+        schedule.CountFrom(now.m_timeLastRun);
+        edited = schedule.CreateRecord();
     }
-    record = schedule.CreateRecord();
-    if (record) {
-        db.Write(id, record.get(), name.c_str());
+    Save(db.Replace(id, name, current.get(), edited.get()));
+    if (edited == nullptr) {
+        FillList();
+    }
+}
+
+void CQueueTransfersDlg::Save(CQueueScheduleDB::Change change) {
+    if (change == CQueueScheduleDB::Change::Changed) {
+        FillList();
+    } else if (change == CQueueScheduleDB::Change::Failed) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorvel PRO Monitor"),
+                        QStringLiteral("The change was not saved.\n%1")
+                            .arg(ToDisplay(RegLastFailure(HKEY_CURRENT_USER))),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        ExecModalToOwners(box);
     }
 }
 
@@ -210,8 +226,12 @@ void CQueueTransfersDlg::OnRemove() {
     if (ExecModalToOwners(box) != QMessageBox::Ok) {
         return;
     }
-    if (StillNamed(db, id, name)) {
-        db.Delete(id);
+    // Another program may have deleted the entry, or deleted it and reused the id for another
+    // queue, while the user was answering.
+    std::string stored;
+    const std::unique_ptr<SCHEDULEDATA> current = db.Read(id, stored);
+    if (current != nullptr && stored == name) {
+        Save(db.Replace(id, name, current.get(), nullptr));
     }
     FillList();
 }

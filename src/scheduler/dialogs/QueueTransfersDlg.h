@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/Types.h"
+#include "scheduler/QueueScheduleDB.h"
 
 #include <QDialog>
 #include <string>
@@ -42,6 +43,9 @@ protected:
     void setVisible(bool visible) override;
 
 private:
+    // Tells the user of a change the store refused; refreshes the list when the entry changed
+    // under the dialog.
+    void Save(CQueueScheduleDB::Change change);
     // Adds a line where the list's case-insensitive order puts it.
     void AddString(const std::string& name);
 

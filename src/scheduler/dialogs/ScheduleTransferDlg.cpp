@@ -568,8 +568,6 @@ BOOL CSchedule::Edit() {
 
     // The next run is counted from the anchor: a new schedule counts from its start, an
     // existing one keeps counting from its last run unless the start moved past it.
-    if (!m_bLoaded || m_timeLastRun < m_timeStart) {
-        m_timeLastRun = m_timeStart;
-    }
+    CountFrom(m_bLoaded ? m_timeLastRun : m_timeStart);
     return TRUE;
 }
