@@ -384,6 +384,7 @@ TEST_F(LogCtrlTest, MirrorWritesPlainLinesWithoutControlSequences) {
     log.AddLine("bad \xFF", LogColor::Green);
     EXPECT_EQ(pipe.ReadUntil("bad \xEF\xBF\xBD\n"),
               "  URL: ftp://host/?]0;x?\n  done.\n\n  bad \xEF\xBF\xBD\n");
+    log.SetMirror(nullptr); // before the pipe goes
 }
 
 // A terminal paused with Ctrl+S or a pipe nobody reads: the log goes on, and what the output
