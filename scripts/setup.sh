@@ -12,6 +12,7 @@ PACKAGES=(
   xvfb xauth xclip
   scdoc man-db desktop-file-utils appstream
   dpkg-dev file lintian
+  g++-mingw-w64-x86-64-posix googletest wine64
 )
 if [ "${1:-}" = "--screenshots" ]; then
   PACKAGES+=(openbox trayer xdotool imagemagick)

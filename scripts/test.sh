@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds from nothing (AddressSanitizer and UndefinedBehaviorSanitizer on) and runs
-# every test, the end-to-end ones included. Before that it builds the Debian package from a
-# Release build and checks it (scripts/check-package.sh); a failed check fails the run after
-# ctest has had its say. Extra arguments go to ctest (e.g. -L unit).
+# every test, the end-to-end ones included, and the Windows build's tests under Wine (label
+# wine). Before that it builds the Debian package from a Release build and checks it
+# (scripts/check-package.sh); a failed check fails the run after ctest has had its say. Extra
+# arguments go to ctest (e.g. -L unit).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -15,8 +16,17 @@ deb=$(./scripts/package.sh) &&
 package_verdict=$([ $package_status -eq 0 ] && echo passed || echo FAILED)
 echo "== Debian package: $package_verdict ($(($(date +%s) - package_started)) s) =="
 
+# The Windows build: the Qt-free libraries, the companion and the tests they share with this
+# system, cross-built with mingw-w64, and Wine's private prefix below build/win64.
+echo "== Windows build (mingw-w64) =="
+win_started=$(date +%s)
+cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Debug -DQPM_BUILD_BENCHMARKS=OFF
+cmake --build build/win64
+echo "== Windows build: $(($(date +%s) - win_started)) s =="
+
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQPM_SANITIZE=ON \
-  -DQPM_BUILD_BENCHMARKS=OFF
+  -DQPM_BUILD_BENCHMARKS=OFF -DQPM_WINE_TESTS="$PWD/build/win64"
 cmake --build build/test
 cd build/test
 status=0

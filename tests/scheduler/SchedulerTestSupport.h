@@ -6,6 +6,7 @@
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -61,15 +62,11 @@ public:
         if (m_hadOld) {
             m_old = old;
         }
-        setenv("TZ", zone, 1);
+        SetEnv("TZ", zone);
         tzset();
     }
     ~ScopedTimeZone() {
-        if (m_hadOld) {
-            setenv("TZ", m_old.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
+        SetEnv("TZ", m_hadOld ? m_old.c_str() : nullptr);
         tzset();
     }
     ScopedTimeZone(const ScopedTimeZone&) = delete;

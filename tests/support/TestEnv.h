@@ -52,6 +52,8 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 // Polls `condition` every 20 ms for up to `timeoutMs`.
 template <typename Condition> bool WaitFor(Condition condition, int timeoutMs = 5000);
 void SleepMs(int ms);
+// Sets an environment variable of this process; null unsets it.
+void SetEnv(const char* name, const char* value);
 
 template <typename Condition> bool WaitFor(Condition condition, int timeoutMs) {
     for (int waited = 0; waited <= timeoutMs; waited += 20) {

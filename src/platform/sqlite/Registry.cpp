@@ -61,32 +61,33 @@ bool ValidValueName(const std::string& name) {
     return name.size() <= kMaxRegValueNameLength;
 }
 
-// Splits a subkey path; a trailing backslash is ignored, any other empty component is an error.
+// Splits a subkey path. Doubled backslashes count as one and a trailing one is ignored, as in
+// the system registry; a leading one is an error.
 bool SplitPath(const char* subKey, std::vector<std::string>* parts) {
     parts->clear();
-    if (subKey == nullptr) {
+    if (subKey == nullptr || *subKey == '\0') {
         return true;
     }
-    std::string path(subKey);
-    while (!path.empty() && path.back() == '\\') {
-        path.pop_back();
+    if (*subKey == '\\') {
+        return false;
     }
-    if (path.empty()) {
-        return true;
-    }
+    const std::string path(subKey);
     std::size_t start = 0;
-    while (true) {
-        const std::size_t slash = path.find('\\', start);
-        std::string part = path.substr(start, slash == std::string::npos ? slash : slash - start);
-        if (part.empty() || !ValidName(part)) {
-            return false;
-        }
-        parts->push_back(std::move(part));
+    while (start <= path.size()) {
+        std::size_t slash = path.find('\\', start);
         if (slash == std::string::npos) {
-            return true;
+            slash = path.size();
+        }
+        if (slash > start) {
+            std::string part = path.substr(start, slash - start);
+            if (!ValidName(part)) {
+                return false;
+            }
+            parts->push_back(std::move(part));
         }
         start = slash + 1;
     }
+    return true;
 }
 
 bool Allowed(HKEY hKey, REGSAM needed) {

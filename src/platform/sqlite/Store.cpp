@@ -665,7 +665,8 @@ Status Store::SubkeyNames(KeyId key, std::vector<std::string>* out) {
         return key == kRootKey ? Status::Ok : Status::KeyDeleted;
     }
     Refresh();
-    sqlite3_stmt* stmt = Prepare("SELECT name, id, fold FROM keys WHERE parent=?1 ORDER BY fold");
+    sqlite3_stmt* stmt =
+        Prepare("SELECT name, id, fold FROM keys WHERE parent=?1 ORDER BY lower(fold)");
     if (stmt == nullptr) {
         return Status::Unavailable;
     }
@@ -820,7 +821,8 @@ Status Store::Values(KeyId key, std::vector<Value>* out) {
 
 Status Store::QueryValues(KeyId key, std::vector<Value>* out) {
     out->clear();
-    sqlite3_stmt* stmt = Prepare("SELECT name, type, data FROM vals WHERE key=?1 ORDER BY fold");
+    sqlite3_stmt* stmt =
+        Prepare("SELECT name, type, data FROM vals WHERE key=?1 ORDER BY lower(fold)");
     if (stmt == nullptr) {
         return Status::Unavailable;
     }
