@@ -49,7 +49,7 @@ const char* const kSample = "Windows Registry Editor Version 5.00\r\n"
                             "\r\n"
                             "[-HKLM\\Software\\Old]\r\n";
 
-void ExpectSample(const std::vector<RegFileKey>& keys) {
+void ExpectSample(const std::vector<RegFileKey>& keys, bool regedit4 = false) {
     ASSERT_EQ(keys.size(), 2u);
     const auto& prefs = keys[0];
     EXPECT_EQ(prefs.root, Root::CurrentUser);
@@ -67,7 +67,10 @@ void ExpectSample(const std::vector<RegFileKey>& keys) {
     EXPECT_EQ(prefs.values[3].type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(prefs.values[3].data, Bytes(std::string("\x01\xff\0", 3)));
     EXPECT_EQ(prefs.values[4].type, static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_EQ(prefs.values[4].data, Bytes(std::string("A\0\0\0", 4)));
+    // Text types in hex are UTF-16 in a 5.00 file (ANSI in REGEDIT4); the registry's A calls
+    // see them in ANSI.
+    EXPECT_EQ(prefs.values[4].data,
+              regedit4 ? Bytes(std::string("A\0\0\0", 4)) : Bytes(std::string("A\0", 2)));
     EXPECT_TRUE(prefs.values[5].data.empty());
     EXPECT_TRUE(prefs.values[6].remove);
     EXPECT_EQ(prefs.values[6].line, 12);
@@ -91,7 +94,7 @@ TEST(RegFileParseTest, ReadsEveryFormOfLineInEveryEncoding) {
     std::string four = kSample;
     four.replace(0, four.find('\r'), "REGEDIT4");
     ASSERT_TRUE(ParseRegFile(four, &keys, &error)) << error.Text();
-    ExpectSample(keys);
+    ExpectSample(keys, true);
 
     // Texts outside ASCII arrive as UTF-8 whichever encoding the file used.
     const std::string utf16Text =
@@ -209,7 +212,8 @@ const std::vector<Stored>& Awkward() {
             {"T\\Plain", "no terminator", REG_SZ, "abc"},
             {"T\\Plain", "two nuls", REG_SZ, std::string("a\0b\0", 4)},
             {"T\\Plain", "line\\break \"name\"", REG_SZ, std::string("x\r\ny\0", 5)},
-            {"T\\Plain", "latin1", REG_SZ, std::string("\xe9t\xe9\0", 4)},
+            {"T\\Plain", "latin1", REG_SZ, std::string("\xe9t\xe9\x80\0", 5)},
+            {"T\\Plain", "expand", REG_EXPAND_SZ, std::string("%T%\xe9\0", 5)},
             {"T\\Numbers", "dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
             {"T\\Numbers", "short dword", REG_DWORD, "\x01\x02\x03"},
             {"T\\Numbers", "qword", REG_QWORD, std::string("\1\0\0\0\0\0\0\x80", 8)},
@@ -250,6 +254,13 @@ TEST_F(RegFileStoreTest, ExportReadsBackByteExactInEveryFormat) {
     // Texts the editor can show are written as texts, numbers as dwords.
     const std::string utf8 = Export("HKEY_CURRENT_USER\\T\\Numbers\\", RegFileFormat::Utf8);
     EXPECT_NE(utf8.find("\"dword\"=dword:12345678\r\n"), std::string::npos) << utf8;
+    // A 5.00 file holds Unicode: 8-bit texts are read in the ANSI code page (1252), as the
+    // registry itself converts them, and text types in hex are UTF-16.
+    const std::string plain = Export("HKCU\\T\\Plain", RegFileFormat::Utf8);
+    EXPECT_NE(plain.find("\"latin1\"=\"\xc3\xa9t\xc3\xa9\xe2\x82\xac\"\r\n"), std::string::npos)
+        << plain;
+    EXPECT_NE(plain.find("\"expand\"=hex(2):25,00,54,00,25,00,e9,00,00,00\r\n"), std::string::npos)
+        << plain;
     EXPECT_NE(Export("HKCU\\T\\Plain", RegFileFormat::Utf8).find("@=\"the default\"\r\n"),
               std::string::npos);
 }

@@ -2,6 +2,8 @@
 
 #include "platform/Launch.h"
 
+#include "platform/win32/Api.h"
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -12,16 +14,6 @@
 namespace ctl {
 
 namespace {
-
-std::string Describe(DWORD error) {
-    char buffer[512];
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             error, 0, buffer, sizeof buffer, nullptr);
-    while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) {
-        --n;
-    }
-    return n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
-}
 
 // Registry files and listings carry their own line ends: the streams must not add a CR.
 const bool g_binaryStreams = [] {
@@ -42,7 +34,7 @@ int RunAndWait(const Args& command, std::string* why) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        *why = Describe(GetLastError());
+        *why = win32::ErrorText(GetLastError());
         return -1;
     }
     CloseHandle(process.hThread);
@@ -58,7 +50,7 @@ bool WriteOutputFile(const std::string& file, const std::string& content, std::s
     HANDLE out = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
-        *why = Describe(GetLastError());
+        *why = win32::ErrorText(GetLastError());
         return false;
     }
     DWORD written = 0;
@@ -66,12 +58,12 @@ bool WriteOutputFile(const std::string& file, const std::string& content, std::s
         WriteFile(out, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
         written == content.size() && FlushFileBuffers(out);
     if (!ok) {
-        *why = Describe(GetLastError());
+        *why = win32::ErrorText(GetLastError());
     }
     CloseHandle(out);
     if (ok && !MoveFileExA(temp.c_str(), file.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        *why = Describe(GetLastError());
+        *why = win32::ErrorText(GetLastError());
         ok = false;
     }
     if (!ok) {

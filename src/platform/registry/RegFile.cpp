@@ -108,6 +108,94 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
+// The registry's A calls carry text in the ANSI code page (1252 here, as on the client's
+// Windows); "Windows Registry Editor Version 5.00" files carry Unicode. 0x80-0x9F follow the code
+// page (the five it leaves open map to the C1 controls of the same value, as Windows maps them),
+// every other byte is the Latin-1 character of its value.
+constexpr std::uint16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::uint32_t AnsiToUnicode(BYTE b) {
+    return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b;
+}
+
+bool UnicodeToAnsi(std::uint32_t cp, BYTE* out) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+        *out = static_cast<BYTE>(cp);
+        return true;
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252High[i] == cp) {
+            *out = static_cast<BYTE>(0x80 + i);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string AnsiToUtf8(const std::string& ansi) {
+    std::string out;
+    for (const char c : ansi) {
+        AppendUtf8(&out, AnsiToUnicode(static_cast<BYTE>(c)));
+    }
+    return out;
+}
+
+// Well-formed UTF-8 (as IsUtf8 checks) into the code page; false for a character it lacks.
+bool Utf8ToAnsi(const std::string& utf8, std::string* ansi) {
+    ansi->clear();
+    if (!IsUtf8(utf8)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<BYTE>(utf8[i]);
+        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : 3;
+        std::uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < utf8.size(); ++k) {
+            cp = (cp << 6) | (static_cast<BYTE>(utf8[i + k]) & 0x3F);
+        }
+        BYTE b = 0;
+        if (!UnicodeToAnsi(cp, &b)) {
+            return false;
+        }
+        *ansi += static_cast<char>(b);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return true;
+}
+
+std::vector<BYTE> AnsiToUtf16(const std::vector<BYTE>& ansi) {
+    std::vector<BYTE> out;
+    for (const BYTE b : ansi) {
+        const std::uint32_t unit = AnsiToUnicode(b);
+        out.push_back(static_cast<BYTE>(unit));
+        out.push_back(static_cast<BYTE>(unit >> 8));
+    }
+    return out;
+}
+
+bool Utf16ToAnsi(const std::vector<BYTE>& utf16, std::vector<BYTE>* ansi) {
+    if (utf16.size() % 2 != 0) {
+        return false;
+    }
+    ansi->clear();
+    for (std::size_t i = 0; i < utf16.size(); i += 2) {
+        BYTE b = 0;
+        if (!UnicodeToAnsi(utf16[i] | (utf16[i + 1] << 8), &b)) {
+            return false;
+        }
+        ansi->push_back(b);
+    }
+    return true;
+}
+
+// Types whose data is text: a registry editor writes their hex(N) data in UTF-16 in a 5.00 file.
+bool IsTextType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
 std::string EncodeUtf16(const std::string& utf8) {
     std::string out = "\xFF\xFE";
     std::size_t i = 0;
@@ -295,7 +383,7 @@ bool SplitKeyPath(const std::string& rest, std::vector<std::string>* path, std::
 }
 
 // One value line ("name"=data or @=data), continuation already joined.
-bool ParseValue(const std::string& text, RegFileValue* value, std::string* why) {
+bool ParseValue(const std::string& text, bool unicode, RegFileValue* value, std::string* why) {
     std::size_t pos = 0;
     if (text[0] == '@') {
         value->name.clear();
@@ -335,6 +423,10 @@ bool ParseValue(const std::string& text, RegFileValue* value, std::string* why) 
             *why = "unexpected text after the closing quote";
             return false;
         }
+        if (unicode && !Utf8ToAnsi(std::string(content), &content)) {
+            *why = "the text has a character the ANSI code page (1252) does not have";
+            return false;
+        }
         value->type = REG_SZ;
         value->data.assign(content.begin(), content.end());
         value->data.push_back(0);
@@ -367,7 +459,16 @@ bool ParseValue(const std::string& text, RegFileValue* value, std::string* why) 
         *why = "unknown value data (expected \"text\", dword:, hex:, hex(N): or -)";
         return false;
     }
-    return ParseHexBytes(bytes, &value->data, why);
+    if (!ParseHexBytes(bytes, &value->data, why)) {
+        return false;
+    }
+    if (unicode && IsTextType(value->type) &&
+        !Utf16ToAnsi(std::vector<BYTE>(value->data), &value->data)) {
+        *why = "hex(" + std::to_string(value->type) +
+               "): text data in UTF-16 the ANSI code page (1252) can hold";
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -489,7 +590,7 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFi
         if (line.empty()) {
             return Fail(error, lineNumber, "a continued value with nothing in it");
         }
-        if (!ParseValue(line, &value, &why)) {
+        if (!ParseValue(line, header == kHeader5, &value, &why)) {
             return Fail(error, lineNumber, why);
         }
         current->values.push_back(std::move(value));
@@ -599,12 +700,18 @@ std::string Quote(const std::string& text) {
 
 // A text value the "text" form gives back exactly: one terminating NUL and nothing a line or a
 // decoder would change.
-bool TextForm(DWORD type, const std::vector<BYTE>& data, std::string* text) {
+bool TextForm(DWORD type, const std::vector<BYTE>& data, RegFileFormat format, std::string* text) {
     if (type != REG_SZ || data.empty() || data.back() != 0) {
         return false;
     }
     text->assign(data.begin(), data.end() - 1);
-    return text->find_first_of(std::string("\0\r\n", 3)) == std::string::npos && IsUtf8(*text);
+    if (text->find_first_of(std::string("\0\r\n", 3)) != std::string::npos) {
+        return false;
+    }
+    if (format != RegFileFormat::Regedit4) {
+        *text = AnsiToUtf8(*text);
+    }
+    return IsUtf8(*text);
 }
 
 void AppendHex(std::string* out, const std::string& prefix, const std::vector<BYTE>& data) {
@@ -710,7 +817,7 @@ Status ExportValues(HKEY key, const std::string& fullName, RegFileFormat format,
         }
         const std::string name = value.name.empty() ? "@" : Quote(value.name);
         std::string text;
-        if (TextForm(value.type, value.data, &text)) {
+        if (TextForm(value.type, value.data, format, &text)) {
             *out += name + "=" + Quote(text) + "\r\n";
         } else if (value.type == REG_DWORD && value.data.size() == 4) {
             char number[16];
@@ -724,7 +831,10 @@ Status ExportValues(HKEY key, const std::string& fullName, RegFileFormat format,
         } else {
             char prefix[24];
             std::snprintf(prefix, sizeof prefix, "=hex(%x):", static_cast<unsigned>(value.type));
-            AppendHex(out, name + prefix, value.data);
+            AppendHex(out, name + prefix,
+                      format != RegFileFormat::Regedit4 && IsTextType(value.type)
+                          ? AnsiToUtf16(value.data)
+                          : value.data);
         }
     }
     *out += "\r\n";

@@ -105,4 +105,14 @@ Dword TickCount() {
     return ::GetTickCount();
 }
 
+std::string ErrorText(Dword error) {
+    char buffer[512];
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             error, 0, buffer, sizeof buffer, nullptr);
+    while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) {
+        --n;
+    }
+    return n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
+}
+
 } // namespace win32

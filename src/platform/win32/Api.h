@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace win32 {
 
@@ -36,5 +37,8 @@ Dword LastError();
 void SetLastError(Dword error);
 
 Dword TickCount();
+
+// The system's text for an error code, without the full stop and line end.
+std::string ErrorText(Dword error);
 
 } // namespace win32

@@ -2,6 +2,8 @@
 // they are, and the program splits its command line as every Windows program does.
 #include "platform/Launch.h"
 
+#include "platform/win32/Api.h"
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -10,16 +12,6 @@
 const char kFolderSeparator = '\\';
 
 namespace {
-
-std::string Describe(DWORD error) {
-    char buffer[512];
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             error, 0, buffer, sizeof buffer, nullptr);
-    while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) {
-        --n;
-    }
-    return n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
-}
 
 class CWin32Shell : public IShellOpen {
 public:
@@ -33,7 +25,7 @@ public:
         info.nShow = SW_SHOWNORMAL;
         if (!ShellExecuteExA(&info)) {
             if (error != nullptr) {
-                *error = Describe(GetLastError());
+                *error = win32::ErrorText(GetLastError());
             }
             return false;
         }
