@@ -55,6 +55,9 @@ int CLogCtrl::ProfileMaxLines(CWinApp& app) {
 
 void CLogCtrl::OnCreate(CWinApp& app) {
     setReadOnly(true);
+    // Read-only still lets the keyboard move the caret and select (Shift+arrows, Ctrl+Home,
+    // Ctrl+End), so that a selection can be copied without a mouse.
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -163,6 +163,20 @@ TEST_F(LogCtrlTest, ReadOnlyForTheUserButNotForTheProgram) {
     QTest::keyClicks(&log, "typed");
     QTest::keyClick(&log, Qt::Key_Backspace);
     EXPECT_EQ(Plain(), "  kept\n");
+
+    // The keyboard alone selects and copies.
+    log.AddLine("more", LogColor::Green);
+    QTest::keyClick(&log, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&log, Qt::Key_Right);
+    QTest::keyClick(&log, Qt::Key_Right);
+    QTest::keyClick(&log, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&log, Qt::Key_End, Qt::ShiftModifier);
+    log.CopySelection();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "kept\n  more");
+    QTest::keyClick(&log, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_TRUE(log.textCursor().atEnd());
+    EXPECT_FALSE(log.textCursor().hasSelection());
+    EXPECT_EQ(Plain(), "  kept\n  more\n");
     log.Clear();
     EXPECT_EQ(Plain(), "");
 }
