@@ -196,7 +196,9 @@ void CMainFrame::timerEvent(QTimerEvent* event) {
 }
 
 void CMainFrame::OnTimer(UINT id) {
-    if (!m_bMinimizedToTray) {
+    // Changing an item of the bar while one of its menus is open would close the keyboard's
+    // way along the bar and the open title's highlight; the clock catches up once it closes.
+    if (!m_bMinimizedToTray && menuBar()->activeAction() == nullptr) {
         std::string now = CTime::GetCurrentTime().Format("%H:%M:%S");
         if (now != m_strClock) {
             m_strClock = std::move(now);

@@ -155,6 +155,35 @@ TEST_F(MainFrameTest, ClockRunsOnlyWhileOpenAndOnlyOnChange) {
     EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:16");
 }
 
+TEST_F(MainFrameTest, TheClockLeavesAnOpenMenuAloneAndCatchesUpAfter) {
+    CFakeClock clock(CTime(2026, 3, 4, 13, 14, 15).GetTime());
+    ScopedClock scoped(clock);
+    frame->OnOpen();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    frame->OnTimer(TimerId::UrlMonitor);
+    ASSERT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:15");
+
+    // Seconds pass while the Edit menu is open: the keyboard still walks along the bar.
+    QMenuBar* bar = frame->menuBar();
+    bar->setActiveAction(bar->actions().at(1));
+    ASSERT_TRUE(TopMenu(*frame, 1)->isVisible());
+    for (int i = 0; i < 3; ++i) {
+        clock.Advance(1);
+        frame->OnTimer(TimerId::UrlMonitor);
+    }
+    EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:15");
+    QTest::keyClick(TopMenu(*frame, 1), Qt::Key_Right);
+    EXPECT_EQ(bar->activeAction(), bar->actions().at(2));
+    EXPECT_TRUE(TopMenu(*frame, 2)->isVisible());
+    QTest::keyClick(TopMenu(*frame, 2), Qt::Key_Escape);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    ASSERT_EQ(bar->activeAction(), nullptr);
+
+    frame->OnTimer(TimerId::UrlMonitor);
+    EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:18");
+}
+
 TEST_F(MainFrameTest, CancelKeepsTheMonitorRunningWhicheverWayItWasAsked) {
     SeenBox seen;
     AnswerNextBox(QMessageBox::Cancel, &seen);
