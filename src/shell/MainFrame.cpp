@@ -3,6 +3,7 @@
 #include "app/MonitorApp.h"
 #include "platform/Time.h"
 #include "platform/qt/QtModal.h"
+#include "platform/qt/WindowState.h"
 #include "scheduler/dialogs/QueueTransfersDlg.h"
 #include "shell/Icons.h"
 
@@ -475,7 +476,10 @@ void CMainFrame::OnSysCommand(UINT nID) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || m_bChangingState || m_bDestroyed) {
+    // A hidden window has no button on the task bar to be restored by; what changes while it
+    // hides is the desktop letting go of it, not the user's choice.
+    if (event->type() != QEvent::WindowStateChange || m_bChangingState || m_bDestroyed ||
+        !isVisible()) {
         return;
     }
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
@@ -503,6 +507,7 @@ void CMainFrame::FollowNotificationArea() {
         // The panel went away: an icon nobody sees is no way back.
         RemoveTrayIcon();
         m_bChangingState = true;
+        AskToShowMinimized(*windowHandle());
         showMinimized();
         m_bChangingState = false;
     }

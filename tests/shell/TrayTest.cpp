@@ -72,6 +72,12 @@ TEST_F(TrayTest, TheDesktopsMinimiseAlsoGoesToTheTray) {
         2000));
     EXPECT_TRUE(frame->m_bTrayIconAdded);
     EXPECT_FALSE(frame->isVisible());
+
+    // The desktop letting go of the hidden window changes its state; nobody opened it.
+    frame->setWindowState(frame->windowState() & ~Qt::WindowMinimized);
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->m_bMinimizedToTray);
+    EXPECT_TRUE(frame->m_bTrayIconAdded);
 }
 
 TEST_F(TrayTest, WithoutANotificationAreaTheWindowStaysOnTheTaskBar) {

@@ -1,5 +1,7 @@
 #include "platform/x11/X11.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +13,26 @@ bool X11DisplayReachable(const char* name) {
     const bool reachable = xcb_connection_has_error(connection) == 0;
     xcb_disconnect(connection);
     return reachable;
+}
+
+void X11AskToMapIconic(xcb_connection_t* connection, std::uint32_t window) {
+    // Flags, input, initial state, then the icon and group fields, which are kept as they are.
+    std::array<std::uint32_t, 9> hints{};
+    constexpr std::uint32_t kStateHint = 2;
+    constexpr std::uint32_t kIconicState = 3;
+    const xcb_get_property_cookie_t cookie = xcb_get_property(
+        connection, 0, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, hints.size());
+    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+        const auto bytes = std::min<std::size_t>(
+            static_cast<std::size_t>(std::max(0, xcb_get_property_value_length(reply))),
+            sizeof hints);
+        std::memcpy(hints.data(), xcb_get_property_value(reply), bytes);
+        std::free(reply);
+    }
+    hints[0] |= kStateHint;
+    hints[2] = kIconicState;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_HINTS,
+                        XCB_ATOM_WM_HINTS, 32, hints.size(), hints.data());
 }
 
 namespace {

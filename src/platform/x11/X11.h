@@ -1,5 +1,6 @@
 // The X server beside the toolkit's own connection: whether a display can be reached at all, and
-// whether the clipboard's owner answers, each asked without waiting long.
+// whether the clipboard's owner answers, each asked without waiting long; and what the window
+// manager is asked about showing a window, where the toolkit asks too little.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,10 @@ struct xcb_connection_t;
 
 // True when the display `name` (null: $DISPLAY) accepts a connection.
 bool X11DisplayReachable(const char* name);
+
+// Asks the window manager to map `window` iconic when it is next mapped (the initial state of
+// its WM_HINTS), keeping the rest of its hints. Requested on `connection`, unflushed.
+void X11AskToMapIconic(xcb_connection_t* connection, std::uint32_t window);
 
 // Asks the owner of the clipboard for its list of formats over a connection of its own and waits
 // a bounded time for the answer, so that a stopped or hung owner costs that time and no more.
