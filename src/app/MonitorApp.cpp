@@ -6,7 +6,9 @@
 
 CMonitorApp::CMonitorApp(IDesktop& desktop, IClipboard& clipboard, IShellOpen& shell)
     : m_urlMonitor(*this, *this, clipboard), m_scheduler(*this, *this), m_desktop(desktop),
-      m_shell(shell) {}
+      m_shell(shell) {
+    m_pszAppName = MonitorNames::DisplayName;
+}
 
 CMonitorApp::~CMonitorApp() = default;
 

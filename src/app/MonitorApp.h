@@ -17,6 +17,7 @@ class IClipboard;
 class IShellOpen;
 
 namespace MonitorNames {
+constexpr const char* DisplayName = "Quorvel PRO Monitor";
 constexpr const char* InstanceEvent = "QVRLPROMONITORInstance";
 constexpr const char* Mutex = "QVRLPROMONITOR";
 constexpr const char* ClientEvent = "QVRLPROInstance";

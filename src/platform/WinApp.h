@@ -39,6 +39,8 @@ public:
 
     std::string m_strRegistryKey;
     std::string m_pszProfileName;
+    // The program's name as its user knows it; it titles the framework's own messages.
+    std::string m_pszAppName;
 
 private:
     bool ReadValue(const char* section, const char* entry, DWORD* type, std::string* data);

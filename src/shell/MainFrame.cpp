@@ -34,7 +34,7 @@ struct MenuText {
 CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror) : m_app(app) {
     setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
     setWindowIcon(LoadAppIcon(IconId::Window));
-    setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowTitle(QString::fromLatin1(MonitorNames::DisplayName));
     CreateMainMenu();
     CreateTrayMenu();
 
@@ -327,7 +327,7 @@ int CMainFrame::AskClose() {
     // Owned by the window while it is open; from the tray a box owned by a hidden or minimised
     // window may be hidden along with it by the window manager.
     QWidget* owner = isVisible() && !isMinimized() ? this : nullptr;
-    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kTitle),
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(MonitorNames::DisplayName),
                     QString::fromLatin1(kCloseQuestion), QMessageBox::Ok | QMessageBox::Cancel,
                     owner);
     box.setDefaultButton(QMessageBox::Ok);
@@ -400,8 +400,8 @@ void CMainFrame::StartClient() {
 
 void CMainFrame::ShowTrayNotice(const char* text) {
     if (m_pTrayIcon != nullptr) {
-        m_pTrayIcon->showMessage(QString::fromLatin1(kTitle), QString::fromUtf8(text).trimmed(),
-                                 QSystemTrayIcon::Warning);
+        m_pTrayIcon->showMessage(QString::fromLatin1(MonitorNames::DisplayName),
+                                 QString::fromUtf8(text).trimmed(), QSystemTrayIcon::Warning);
     }
 }
 
@@ -435,7 +435,7 @@ void CMainFrame::AddTrayIcon() {
                 });
     }
     m_pTrayIcon->setIcon(LoadAppIcon(IconId::Tray));
-    m_pTrayIcon->setToolTip(QString::fromLatin1(kTitle));
+    m_pTrayIcon->setToolTip(QString::fromLatin1(MonitorNames::DisplayName));
     BuildTrayMenu();
     m_pTrayIcon->show();
     m_bTrayIconAdded = TRUE;

@@ -30,7 +30,6 @@ constexpr UINT SC_RESTORE = 0xF120;
 class CMainFrame : public QMainWindow, public IMainFrame, public IWindow {
     Q_OBJECT
 public:
-    static constexpr const char* kTitle = "Quorvel PRO Monitor";
     static constexpr const char* kCloseQuestion =
         "If you close Quorvel PRO Monitor scheduled transfers will not be executed.";
 

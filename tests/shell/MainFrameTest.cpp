@@ -7,10 +7,12 @@
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/dialogs/QueueTransfersDlg.h"
+#include "scheduler/dialogs/ScheduleTransferDlg.h"
 #include "shell/QtDesktop.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -322,6 +324,19 @@ TEST_F(MainFrameTest, CommandsReachTheLogTheMonitorAndTheClient) {
         EXPECT_EQ(frame->m_wndLog.toPlainText(), "");
         EXPECT_EQ(shell.starts.size(), before);
     }
+}
+
+TEST_F(MainFrameTest, TheDialogsMessagesAreTitledWithTheProgramsName) {
+    // A repeating schedule without a count is refused with a message.
+    CScheduleTransferDlg dlg;
+    dlg.m_bOnce = 0;
+    dlg.show();
+    dlg.m_editCount->clear();
+    SeenBox seen;
+    AnswerNextBox(QMessageBox::Ok, &seen);
+    dlg.m_btnOK->click();
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.caption, "Quorvel PRO Monitor");
 }
 
 TEST_F(MainFrameTest, QueueTransfersOpensItsDialogModallyWithoutParent) {

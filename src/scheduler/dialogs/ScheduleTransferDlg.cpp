@@ -1,5 +1,6 @@
 #include "scheduler/dialogs/ScheduleTransferDlg.h"
 
+#include "platform/WinApp.h"
 #include "platform/qt/QtModal.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/dialogs/DialogUnits.h"
@@ -404,7 +405,10 @@ BOOL CScheduleTransferDlg::DoDataExchange(BOOL bSaveAndValidate) {
     } else if (!ok || count == 0 || count > static_cast<qulonglong>(INT32_MAX)) {
         // A repeating schedule needs at least one unit per period, and the stored count is
         // a signed 32-bit number.
-        QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+        // Titled as the framework titles its messages: with the program's name.
+        const CWinApp* app = AfxGetApp();
+        QMessageBox box(QMessageBox::Warning,
+                        QString::fromStdString(app != nullptr ? app->m_pszAppName : ""),
                         QStringLiteral("Please enter a positive integer."), QMessageBox::Ok, this);
         box.setTextFormat(Qt::PlainText);
         ExecModalToOwners(box);
