@@ -31,11 +31,9 @@ class CBenchSiblings : public ISiblingPrograms {
 public:
     BOOL IsClientRunning() override { return FALSE; }
     BOOL IsDownloadHelperRunning() override { return FALSE; }
-    void LaunchClient(const char* parameters) override {
-        if (!client.empty()) {
-            SystemShell().Open(client, parameters);
-        }
+    BOOL LaunchClient(const char* parameters, std::string* error) override {
         ++launches;
+        return client.empty() || SystemShell().Open(client, parameters, error) ? TRUE : FALSE;
     }
     std::string client;
     long launches = 0;

@@ -20,7 +20,10 @@ class CCountingSiblings : public ISiblingPrograms {
 public:
     BOOL IsClientRunning() override { return FALSE; }
     BOOL IsDownloadHelperRunning() override { return FALSE; }
-    void LaunchClient(const char*) override { ++launches; }
+    BOOL LaunchClient(const char*, std::string*) override {
+        ++launches;
+        return TRUE;
+    }
     int launches = 0;
 };
 
