@@ -260,77 +260,59 @@ TEST_F(LogCtrlTest, BackgroundComesFromTheProfileOnceAtCreation) {
     EXPECT_FALSE(CLogCtrl::ProfileBackground(profile).isValid());
 }
 
-// The colours the log's lines are drawn in, line by line (-1: mixed).
-std::vector<long long> DrawnColors(const CLogCtrl& log) {
-    std::vector<long long> colors;
-    for (QTextBlock block = log.document()->begin(); block.isValid(); block = block.next()) {
-        long long color = -2;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const long long c = FromQColor(it.fragment().charFormat().foreground().color());
-            color = (color == -2 || color == c) ? c : -1;
-        }
-        if (color != -2) {
-            colors.push_back(color);
-        }
-    }
-    return colors;
-}
-
 TEST_F(LogCtrlTest, EveryColourIsDrawnReadableOnLightDarkAndMidGreyBackgrounds) {
     const COLORREF palette[] = {LogColor::Navy, LogColor::Green, LogColor::Black, LogColor::Maroon,
                                 0xB40000};
-    struct Case {
-        COLORREF background;
-        bool allKept;
-    };
-    // White keeps every colour; on a dark theme's grey and on mid-grey some must move, the
-    // latter towards black since nothing lighter reaches the ratio there.
-    for (const Case& c : {Case{0xFFFFFF, true}, Case{0x2D2D2D, false}, Case{0x808080, false}}) {
-        SCOPED_TRACE(c.background);
+    for (const COLORREF back : {0xFFFFFFu, 0x2D2D2Du, 0x808080u}) {
         for (const COLORREF given : palette) {
-            const COLORREF drawn = ReadableTextColor(given, c.background);
-            const bool readable = ContrastRatio(given, c.background) >= kMinimumTextContrast;
-            EXPECT_TRUE(!c.allKept || readable) << given;
-            if (readable) {
-                EXPECT_EQ(drawn, given);
+            SCOPED_TRACE(std::to_string(back) + " " + std::to_string(given));
+            const QColor before = ToQColor(given);
+            const QColor after = ToQColor(ReadableTextColor(given, back));
+            if (back == 0xFFFFFF || ContrastRatio(given, back) >= kMinimumTextContrast) {
+                EXPECT_EQ(after, before);
                 continue;
             }
-            EXPECT_GE(ContrastRatio(drawn, c.background), kMinimumTextContrast) << given;
-            const QColor before = ToQColor(given);
-            const QColor after = ToQColor(drawn);
-            EXPECT_NEAR(after.hslHueF(), before.hslHueF(), 0.01) << given;
-            EXPECT_NEAR(after.hslSaturationF(), before.hslSaturationF(), 0.02) << given;
-            if (c.background == 0x808080) {
-                EXPECT_LT(after.lightnessF(), before.lightnessF()) << given;
-            }
-            // The nearest such shade: a step back towards the given colour no longer reads.
-            const double back = after.lightnessF() < before.lightnessF() ? 2.0 / 255 : -2.0 / 255;
+            // Of the same hue, readable, and the nearest such shade: a step back towards the
+            // given colour no longer reads.
+            EXPECT_GE(ContrastRatio(FromQColor(after), back), kMinimumTextContrast);
+            EXPECT_NEAR(after.hslHueF(), before.hslHueF(), 0.01);
+            EXPECT_NEAR(after.hslSaturationF(), before.hslSaturationF(), 0.02);
+            const double step = after.lightnessF() < before.lightnessF() ? 2.0 / 255 : -2.0 / 255;
             const QColor closer = QColor::fromHslF(after.hslHueF(), after.hslSaturationF(),
-                                                   after.lightnessF() + back);
-            EXPECT_LT(ContrastRatio(FromQColor(closer), c.background), kMinimumTextContrast)
-                << given;
+                                                   after.lightnessF() + step);
+            EXPECT_LT(ContrastRatio(FromQColor(closer), back), kMinimumTextContrast);
         }
     }
+    // On mid-grey nothing lighter reaches the ratio: darker.
     EXPECT_EQ(ReadableTextColor(LogColor::Navy, 0x808080), 0x630000u);
 
-    // The log draws its lines so on the background it has, and again when that changes, while
-    // each line keeps the colour it was given.
+    // The log draws each line so on its background, again when that changes, and keeps the
+    // colour the line was given.
     SetColor("WinDef", 0);
     SetColor("RPanelBG", 0x2D2D2D);
     log.OnCreate(profile);
     for (const COLORREF given : palette) {
         log.AddLine("line", given);
     }
-    std::vector<long long> expected;
-    for (const COLORREF given : palette) {
-        expected.push_back(ReadableTextColor(given, 0x2D2D2D));
+    auto drawn = [&](int line) {
+        return FromQColor(log.document()
+                              ->findBlockByNumber(line)
+                              .begin()
+                              .fragment()
+                              .charFormat()
+                              .foreground()
+                              .color());
+    };
+    for (int line = 0; line < 5; ++line) {
+        EXPECT_EQ(drawn(line), ReadableTextColor(palette[line], 0x2D2D2D));
+        EXPECT_EQ(LogLines(log)[line].color, palette[line]);
     }
-    EXPECT_EQ(DrawnColors(log), expected);
-    EXPECT_EQ(LogLines(log)[0].color, LogColor::Navy);
     QPalette light = log.palette();
     light.setColor(QPalette::Base, Qt::white);
     log.setPalette(light);
-    EXPECT_EQ(DrawnColors(log), std::vector<long long>(std::begin(palette), std::end(palette)));
+    for (int line = 0; line < 5; ++line) {
+        EXPECT_EQ(drawn(line), palette[line]);
+    }
 }
 
 // A pipe whose reader is this test.
