@@ -9,7 +9,7 @@ PACKAGES=(
   libsqlite3-dev libxcb1-dev nettle-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xclip openbox
+  xvfb xauth xclip openbox faketime
   scdoc man-db desktop-file-utils appstream
   dpkg-dev file lintian
   g++-mingw-w64-x86-64-posix googletest wine64

@@ -9,54 +9,17 @@
 #include <QTextDocument>
 #include <benchmark/benchmark.h>
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// Starts the Monitor headless and waits for its first log line on standard output.
-pid_t StartMonitor(int* outFd) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        return -1;
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDERR_FILENO);
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("QT_QPA_PLATFORM");
-        execl(QPM_MONITOR_PATH, QPM_MONITOR_PATH, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    *outFd = out[0];
-    std::string text;
-    char buffer[1024];
-    while (text.find("Monitor started.") == std::string::npos) {
-        pollfd p{out[0], POLLIN, 0};
-        if (poll(&p, 1, 30000) <= 0) {
-            break;
-        }
-        const ssize_t got = read(out[0], buffer, sizeof buffer);
-        if (got <= 0) {
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(got));
-    }
-    return pid;
-}
-
 void BM_IdleMonitorResident(benchmark::State& state) {
     UsePrivateFolders();
     for (auto _ : state) {
         int fd = -1;
-        const pid_t pid = StartMonitor(&fd);
+        const pid_t pid = StartHeadlessMonitor(&fd);
         if (pid <= 0) {
             state.SkipWithError("cannot start the Monitor");
             return;
