@@ -173,6 +173,9 @@ bool Store::OpenFile(bool created) {
     int appId = -1;
     int tables = -1;
     sqlite3_stmt* stmt = nullptr;
+    // Both answers from one snapshot: read apart, a store another program is creating this
+    // very moment could show its tables without its id and be taken for someone else's.
+    const bool snapshot = Exec("BEGIN");
     if (sqlite3_prepare_v2(m_db, "PRAGMA application_id", -1, &stmt, nullptr) == SQLITE_OK &&
         sqlite3_step(stmt) == SQLITE_ROW) {
         appId = sqlite3_column_int(stmt, 0);
@@ -185,6 +188,9 @@ bool Store::OpenFile(bool created) {
         tables = sqlite3_column_int(stmt, 0);
     }
     sqlite3_finalize(stmt);
+    if (snapshot) {
+        Exec("COMMIT");
+    }
 
     std::string problem;
     const std::string dir = DirOf(m_path);
