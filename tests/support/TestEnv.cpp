@@ -20,7 +20,7 @@ std::string ReadFileText(const std::string& path) {
 namespace {
 std::string FromEnvironment(const char* name, const char* builtPath) {
     const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? std::string(value) : std::string(builtPath);
+    return value != nullptr && *value != '\0' ? std::string(value) : SystemPath(builtPath);
 }
 } // namespace
 
@@ -30,4 +30,8 @@ std::string BuiltMonitor() {
 
 std::string BuiltCompanion() {
     return FromEnvironment("QPM_CTL", QPM_CTL_PATH);
+}
+
+std::string BuiltRecorder() {
+    return SystemPath(QPM_RECORDER_PATH);
 }

@@ -18,6 +18,10 @@ public:
     void Activate() const;
     std::string UserStore() const { return m_root + "/config/quorvel-registry/user.db"; }
     std::string MachineStore() const { return m_root + "/machine.db"; }
+    // The name under which programs this test starts reach the root key `root`
+    // ("HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE") of this world: the root itself, or on
+    // Windows, where only this process's roots are redirected, the key that stands for it.
+    std::string RootForPrograms(const std::string& root) const;
     // Writes an executable shell script and returns its path.
     std::string WriteScript(const std::string& name, const std::string& body) const;
     std::string WriteFile(const std::string& name, const std::string& content) const;
@@ -41,9 +45,12 @@ private:
 };
 
 // The built programs: $QPM_MONITOR / $QPM_CTL, or those of the build tree this program was
-// built in.
+// built in; and the tests' stand-in program (tests/support/Recorder.cpp).
 std::string BuiltMonitor();
 std::string BuiltCompanion();
+std::string BuiltRecorder();
+// A path of the build tree as this system names it (under Wine, on drive Z:).
+std::string SystemPath(const std::string& path);
 
 // Reads a whole file; empty when it does not exist.
 std::string ReadFileText(const std::string& path);

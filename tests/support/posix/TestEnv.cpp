@@ -61,6 +61,14 @@ std::string TestEnv::WriteScript(const std::string& name, const std::string& bod
     return path;
 }
 
+std::string TestEnv::RootForPrograms(const std::string& root) const {
+    return root;
+}
+
+std::string SystemPath(const std::string& path) {
+    return path;
+}
+
 int RunCommand(const std::string& command, std::string* output) {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {

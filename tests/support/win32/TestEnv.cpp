@@ -6,6 +6,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -68,6 +69,20 @@ TestEnv::~TestEnv() {
 
 std::string TestEnv::WriteScript(const std::string& name, const std::string& body) const {
     return WriteFile(name, body);
+}
+
+std::string TestEnv::RootForPrograms(const std::string& root) const {
+    return "HKEY_CURRENT_USER\\" + g_keys +
+           (root == "HKEY_LOCAL_MACHINE" || root == "HKLM" ? "\\machine" : "\\user");
+}
+
+std::string SystemPath(const std::string& path) {
+    if (path.empty() || path[0] != '/') {
+        return path;
+    }
+    std::string windows = "Z:" + path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
 }
 
 int RunCommand(const std::string& command, std::string* output) {
