@@ -2,9 +2,11 @@
 //
 // An object exists exactly while some process holds a handle to it; a holder that dies, even
 // by SIGKILL, leaves nothing behind. Creating reports "already exists" atomically, and probing
-// by open never creates. Objects live per user in $XDG_RUNTIME_DIR/quorvel-objects, or, without
-// that variable, in ${TMPDIR:-/tmp}/quorvel-objects-<uid>. Either folder must be the user's own
-// and closed to others; anything else is refused rather than trusted.
+// by open never creates. As with the kernel's objects, events and mutexes share one namespace,
+// names are told apart by case and are shorter than 260 characters, and an empty name makes an
+// object nobody else can open. Objects live per user in $XDG_RUNTIME_DIR/quorvel-objects, or,
+// without that variable, in ${TMPDIR:-/tmp}/quorvel-objects-<uid>. Either folder must be the user's
+// own and closed to others; anything else is refused rather than trusted.
 #pragma once
 
 #include "platform/Types.h"
@@ -18,7 +20,8 @@ constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_FILE_NOT_FOUND_OBJECT = 2;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED_OBJECT = 5;
-constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_INVALID_HANDLE_OBJECT = 6; // the name belongs to the other kind
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD EVENT_ALL_ACCESS = 0x1F0003;
 
 // The error of the last named-object call on this thread.

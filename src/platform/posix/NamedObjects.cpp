@@ -107,6 +107,9 @@ private:
     int m_fd = -1;
 };
 
+// The system's limit (MAX_PATH), so that a name that works here works there.
+constexpr std::size_t kLongestName = 260;
+
 // True when some descriptor other than ours holds the file's lock.
 bool HeldByOthers(int fd) {
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -118,7 +121,11 @@ bool HeldByOthers(int fd) {
 
 std::string ObjectPath(const char* kind, const char* name, DWORD* error) {
     if (name == nullptr || *name == '\0') {
-        *error = ERROR_INVALID_NAME;
+        *error = ERROR_INVALID_HANDLE_OBJECT;
+        return {};
+    }
+    if (std::strlen(name) >= kLongestName) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
         return {};
     }
     std::string whyNot;
@@ -130,7 +137,28 @@ std::string ObjectPath(const char* kind, const char* name, DWORD* error) {
     return dir + "/" + kind + "." + Escape(name);
 }
 
-HANDLE Create(const char* kind, const char* name) {
+// True when some descriptor holds the object file at `path`.
+bool Held(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return false;
+    }
+    const bool held = HeldByOthers(fd);
+    close(fd);
+    return held;
+}
+
+// The file of the same name for the other kind of object.
+std::string OtherKind(const std::string& path, const char* otherKind) {
+    const auto slash = path.find_last_of('/');
+    return path.substr(0, slash + 1) + otherKind + path.substr(path.find('.', slash + 1));
+}
+
+HANDLE Create(const char* kind, const char* otherKind, const char* name) {
+    if (name != nullptr && *name == '\0') {
+        t_lastError = 0;
+        return new NamedObject{-1, {}};
+    }
     DWORD error = 0;
     const std::string path = ObjectPath(kind, name, &error);
     if (path.empty()) {
@@ -140,6 +168,10 @@ HANDLE Create(const char* kind, const char* name) {
     FolderLock guard(path.substr(0, path.find_last_of('/')));
     if (!guard.Held()) {
         Fail(ERROR_ACCESS_DENIED_OBJECT);
+        return nullptr;
+    }
+    if (Held(OtherKind(path, otherKind))) {
+        Fail(ERROR_INVALID_HANDLE_OBJECT);
         return nullptr;
     }
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -196,11 +228,11 @@ std::string NamedObjectFolder(std::string* whyNot) {
 }
 
 HANDLE CreateEventA(void*, BOOL, BOOL, const char* lpName) {
-    return Create("event", lpName);
+    return Create("event", "mutex", lpName);
 }
 
 HANDLE CreateMutexA(void*, BOOL, const char* lpName) {
-    return Create("mutex", lpName);
+    return Create("mutex", "event", lpName);
 }
 
 HANDLE OpenEventA(DWORD, BOOL, const char* lpName) {
@@ -213,7 +245,8 @@ HANDLE OpenEventA(DWORD, BOOL, const char* lpName) {
     FolderLock guard(path.substr(0, path.find_last_of('/')));
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
-        Fail(ERROR_FILE_NOT_FOUND_OBJECT);
+        Fail(Held(OtherKind(path, "mutex")) ? ERROR_INVALID_HANDLE_OBJECT
+                                            : ERROR_FILE_NOT_FOUND_OBJECT);
         return nullptr;
     }
     if (!HeldByOthers(fd)) {
@@ -238,7 +271,7 @@ BOOL CloseHandle(HANDLE hObject) {
     if (hObject == nullptr) {
         return FALSE;
     }
-    {
+    if (hObject->fd >= 0) {
         FolderLock guard(hObject->path.substr(0, hObject->path.find_last_of('/')));
         // The last holder removes the file, so that the folder does not fill up with names.
         if (guard.Held() && flock(hObject->fd, LOCK_EX | LOCK_NB) == 0) {
@@ -246,6 +279,6 @@ BOOL CloseHandle(HANDLE hObject) {
         }
         close(hObject->fd);
     }
-    delete hObject;
+    delete hObject; // an unnamed object has no file
     return TRUE;
 }

@@ -105,14 +105,19 @@ Dword TickCount() {
     return ::GetTickCount();
 }
 
-std::string ErrorText(Dword error) {
+std::string ErrorText(Dword error, const std::string& subject) {
     char buffer[512];
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                              error, 0, buffer, sizeof buffer, nullptr);
     while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) {
         --n;
     }
-    return n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
+    std::string text = n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
+    for (auto at = text.find("%1"); at != std::string::npos;
+         at = text.find("%1", at + subject.size())) {
+        text.replace(at, 2, subject);
+    }
+    return text;
 }
 
 } // namespace win32

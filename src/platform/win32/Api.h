@@ -38,7 +38,8 @@ void SetLastError(Dword error);
 
 Dword TickCount();
 
-// The system's text for an error code, without the full stop and line end.
-std::string ErrorText(Dword error);
+// The system's text for an error code, without the full stop and line end; `subject` stands
+// in for the "%1" some texts have.
+std::string ErrorText(Dword error, const std::string& subject = "%1");
 
 } // namespace win32

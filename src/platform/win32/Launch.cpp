@@ -25,7 +25,9 @@ public:
         info.nShow = SW_SHOWNORMAL;
         if (!ShellExecuteExA(&info)) {
             if (error != nullptr) {
-                *error = win32::ErrorText(GetLastError());
+                // Named as the POSIX launcher names it: the log shows which program failed.
+                const std::string why = win32::ErrorText(GetLastError(), file);
+                *error = why.find(file) != std::string::npos ? why : file + ": " + why;
             }
             return false;
         }
