@@ -125,8 +125,8 @@ TEST_F(CompanionTest, OpenStartsTheProgramWithTheSplitParameters) {
     const int status = Run({"open", BuiltRecorder(), "\"ftq://a b\" --help x\\\"y"}).status;
     SetEnv("QPM_RECORD", nullptr);
     ASSERT_EQ(status, 0);
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(record); }));
-    const std::string text = ReadFileText(record);
+    std::string text;
+    ASSERT_TRUE(WaitFor([&] { return !(text = ReadFileText(record)).empty(); }));
     EXPECT_NE(text.find("\n[ftq://a b]\n[--help]\n[x\"y]\n"), std::string::npos) << text;
 
     const ProgramResult missing = Run({"open", m_env.Root() + "/Quorvel PRO.exe"});

@@ -11,18 +11,20 @@ using Args = std::vector<std::string>;
 
 class LaunchTest : public PrivateEnvTest {
 protected:
-    LaunchTest() { SetEnv("QPM_RECORD", m_record.c_str()); }
     ~LaunchTest() override { SetEnv("QPM_RECORD", nullptr); }
 
-    // What the stand-in program recorded when started with `parameters`.
+    // What the stand-in program recorded when started with `parameters`. Each start records
+    // into a file of its own: under Wine a file just removed was seen to exist, unreadable.
     std::string Launched(const char* parameters) {
-        std::filesystem::remove(m_record);
+        const std::string record = m_env.Root() + "/record-" + std::to_string(++m_launches);
+        SetEnv("QPM_RECORD", record.c_str());
         std::string error;
         if (!SystemShell().Open(BuiltRecorder(), parameters, &error)) {
             return "not started: " + error;
         }
-        WaitFor([&] { return std::filesystem::exists(m_record); }, 10000);
-        return ReadFileText(m_record);
+        std::string text;
+        WaitFor([&] { return !(text = ReadFileText(record)).empty(); }, 10000);
+        return text;
     }
     // The record of a program started in our folder with `args`.
     static std::string Record(const Args& args) {
@@ -33,7 +35,7 @@ protected:
         return record;
     }
 
-    const std::string m_record = m_env.Root() + "/record";
+    int m_launches = 0;
 };
 
 TEST_F(LaunchTest, TheProgramGetsTheArgumentsTheWindowsRulesGive) {

@@ -3,7 +3,6 @@
 #include "support/PrivateEnvTest.h"
 #include "support/Process.h"
 
-#include <filesystem>
 #include <memory>
 
 namespace {
@@ -26,8 +25,8 @@ protected:
         for (const char* variable : {"QPM_RECORD", "QPM_RECORD_HOLD", "QPM_RECORD_UNTIL"}) {
             SetEnv(variable, nullptr);
         }
-        WaitFor([&] { return std::filesystem::exists(record); }, 10000);
-        const std::string text = ReadFileText(record);
+        std::string text;
+        WaitFor([&] { return !(text = ReadFileText(record)).empty(); }, 10000);
         return text.substr(0, text.find('\n'));
     }
     void Release() {
