@@ -82,8 +82,22 @@ TEST_F(RegistryTest, WhatThisProcessReadBeforeNeverHidesAnotherProcessesChange) 
         next.Wait();
         return RegDeleteTreeA(HKEY_CURRENT_USER, "Seen") == ERROR_SUCCESS ? 0 : 3;
     });
+    const auto visited = [] {
+        std::string seen;
+        RegVisitValuesA(HKEY_CURRENT_USER, "Seen\\Sub", [&](const RegValueView& value) {
+            seen.assign(reinterpret_cast<const char*>(value.data), value.size);
+        });
+        return seen;
+    };
     for (int i = 0; i < kRounds; ++i) {
-        // Read through both paths a reader takes, so that both have something to remember.
+        // Every other round the change comes while this process reads from a snapshot, which
+        // must neither hold the writer up nor leave anything stale behind once it ends.
+        CRegReadTransaction snapshot(HKEY_CURRENT_USER);
+        if (i % 2 == 0) {
+            snapshot.End();
+        }
+        const std::string before = i == 0 ? "start" : std::to_string(i - 1);
+        // Read through every path a reader takes, so that each has something to remember.
         DWORD type = 0;
         std::string bytes;
         ASSERT_EQ(GetBytes(key.Get(), "v", &type, &bytes), ERROR_SUCCESS);
@@ -91,14 +105,25 @@ TEST_F(RegistryTest, WhatThisProcessReadBeforeNeverHidesAnotherProcessesChange) 
         DWORD size = sizeof buffer;
         ASSERT_EQ(RegQueryValueAtA(HKEY_CURRENT_USER, "Seen\\Sub", "v", nullptr, buffer, &size),
                   ERROR_SUCCESS);
+        EXPECT_EQ(visited(), before);
+        if (i % 2 == 1) {
+            EXPECT_NE(SetBytes(key.Get(), "w", REG_SZ, "inside a read"), ERROR_SUCCESS);
+        }
         next.Send();
         ASSERT_TRUE(changed.Wait());
+        if (i % 2 == 1) {
+            ASSERT_EQ(GetBytes(key.Get(), "v", &type, &bytes), ERROR_SUCCESS);
+            EXPECT_EQ(bytes, before);
+            EXPECT_EQ(visited(), before);
+            snapshot.End();
+        }
         ASSERT_EQ(GetBytes(key.Get(), "v", &type, &bytes), ERROR_SUCCESS);
         EXPECT_EQ(bytes, std::to_string(i));
         size = sizeof buffer;
         ASSERT_EQ(RegQueryValueAtA(HKEY_CURRENT_USER, "Seen\\Sub", "v", nullptr, buffer, &size),
                   ERROR_SUCCESS);
         EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), std::to_string(i));
+        EXPECT_EQ(visited(), std::to_string(i));
     }
     next.Send();
     EXPECT_EQ(WaitChild(child), 0);

@@ -8,7 +8,9 @@
 #include "platform/Types.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 struct RegKey;
 using HKEY = RegKey*;
@@ -81,6 +83,19 @@ LSTATUS RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, 
 // profile's reads, which happen often). Results as for RegOpenKeyExA and RegQueryValueExA.
 LSTATUS RegQueryValueAtA(HKEY hKey, const char* lpSubKey, const char* lpValueName, DWORD* lpType,
                          BYTE* lpData, DWORD* lpcbData);
+// One value as the store holds it; valid only during the call it is handed to.
+struct RegValueView {
+    std::string_view name;
+    DWORD type;
+    const BYTE* data;
+    DWORD size;
+};
+using RegValueVisitor = std::function<void(const RegValueView&)>;
+// Hands every value of `lpSubKey` below the key to `visit`, in enumeration order, without
+// copying them out first (a pass over thousands of entries would copy each one twice).
+// `visit` must not call the registry. ERROR_MORE_DATA when the key could not be listed to its
+// end (a value kept growing while it was read): what was not handed over is not absent.
+LSTATUS RegVisitValuesA(HKEY hKey, const char* lpSubKey, const RegValueVisitor& visit);
 LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
                        const BYTE* lpData, DWORD cbData);
 LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName);
@@ -97,6 +112,13 @@ LSTATUS RegDeleteTreeA(HKEY hKey, const char* lpSubKey);
 LSTATUS RegBeginTransaction(HKEY root);
 LSTATUS RegCommitTransaction(HKEY root);
 void RegRollbackTransaction(HKEY root);
+
+// Many reads of one root from a single snapshot, taking no lock a writer waits for and waiting
+// for none: a program holding a long write neither stalls them nor is stalled by them. Calls
+// nest, and inside a write transaction they simply join it; nothing may be written inside one
+// that is not (end it first). (On the system registry each read stands alone.)
+LSTATUS RegBeginReadTransaction(HKEY root);
+void RegEndReadTransaction(HKEY root);
 
 // Lets go of this process's connections to the store; the next call opens them again from the
 // current environment (tests point a process at a private store this way).
@@ -130,6 +152,32 @@ private:
     HKEY m_root;
     LSTATUS m_started;
     bool m_done = false;
+};
+
+// A read transaction (see RegBeginReadTransaction) from construction or Begin() to End() or
+// destruction; Begin and End may be called again to let a writer in between.
+class CRegReadTransaction {
+public:
+    explicit CRegReadTransaction(HKEY root) : m_root(root) { Begin(); }
+    ~CRegReadTransaction() { End(); }
+    CRegReadTransaction(const CRegReadTransaction&) = delete;
+    CRegReadTransaction& operator=(const CRegReadTransaction&) = delete;
+    void Begin() {
+        // Without one every read simply stands alone.
+        if (!m_open) {
+            m_open = RegBeginReadTransaction(m_root) == ERROR_SUCCESS;
+        }
+    }
+    void End() {
+        if (m_open) {
+            RegEndReadTransaction(m_root);
+            m_open = false;
+        }
+    }
+
+private:
+    HKEY m_root;
+    bool m_open = false;
 };
 
 // RAII owner of an opened key.

@@ -18,7 +18,7 @@ struct RegKey {
     bool predefined;
     // Subkey names as last listed, reused while the store has not changed, so that walking
     // a key by index stays linear.
-    std::vector<std::string> enumNames;
+    Store::Names enumNames;
     std::uint64_t enumGeneration = ~0ULL;
     std::vector<registry::Value> enumValues;
     std::uint64_t enumValuesGeneration = ~0ULL;
@@ -175,10 +175,10 @@ LSTATUS RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
         }
         hKey->enumGeneration = store.Generation();
     }
-    if (dwIndex >= hKey->enumNames.size()) {
+    if (dwIndex >= hKey->enumNames->size()) {
         return ERROR_NO_MORE_ITEMS;
     }
-    const std::string& name = hKey->enumNames[dwIndex];
+    const std::string& name = (*hKey->enumNames)[dwIndex];
     if (lpName == nullptr || name.size() + 1 > cchName) {
         return ERROR_MORE_DATA;
     }
@@ -277,6 +277,25 @@ LSTATUS RegQueryValueAtA(HKEY hKey, const char* lpSubKey, const char* lpValueNam
     return CopyValue(value, lpType, lpData, lpcbData);
 }
 
+LSTATUS RegVisitValuesA(HKEY hKey, const char* lpSubKey, const RegValueVisitor& visit) {
+    if (hKey == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    std::vector<std::string> parts;
+    if (!SplitPath(lpSubKey, &parts)) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    const registry::PackedValues* values = nullptr;
+    const Status status = Store::For(hKey->root).ValuesAt(hKey->id, parts, &values);
+    if (status != Status::Ok) {
+        return ToError(status);
+    }
+    values->ForEach([&visit](std::string_view name, DWORD type, const BYTE* data, DWORD size) {
+        visit({name, type, data, size});
+    });
+    return ERROR_SUCCESS;
+}
+
 LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                        DWORD cbData) {
     if (hKey == nullptr) {
@@ -348,6 +367,19 @@ LSTATUS RegCommitTransaction(HKEY root) {
 void RegRollbackTransaction(HKEY root) {
     if (root != nullptr) {
         Store::For(root->root).Rollback();
+    }
+}
+
+LSTATUS RegBeginReadTransaction(HKEY root) {
+    if (root == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return ToError(Store::For(root->root).BeginRead());
+}
+
+void RegEndReadTransaction(HKEY root) {
+    if (root != nullptr) {
+        Store::For(root->root).EndRead();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -308,7 +309,9 @@ int Store::Step(const char* sql) {
 }
 
 std::uint64_t Store::Generation() {
-    if (m_db == nullptr) {
+    // Inside a snapshot the contents stay as they were when it was taken, whatever others
+    // commit meanwhile (the header below would show their commits, not ours to see).
+    if (m_db == nullptr || (m_txDepth > 0 && m_txReadOnly)) {
         return m_ownWrites;
     }
     // Asking SQLite costs a read transaction, two file-lock calls; the common answer, "nothing
@@ -391,17 +394,36 @@ bool Store::ReadWalHeader(WalHeader* out) const {
 
 void Store::ForgetCaches() {
     ++m_ownWrites;
+    ClearCaches();
+}
+
+void Store::ClearCaches() {
     m_childCache.clear();
     m_valueCache.clear();
+    m_subkeyCache.clear();
+    m_cursor = nullptr;
 }
 
 void Store::Refresh() {
     const std::uint64_t generation = Generation();
     if (generation != m_cacheGeneration) {
-        m_childCache.clear();
-        m_valueCache.clear();
+        ClearCaches();
         m_cacheGeneration = generation;
     }
+}
+
+KeyId Store::NextListed(KeyId parent, const std::string& name) {
+    if (m_cursor == nullptr || m_cursorParent != parent || m_cursorNext >= m_cursor->ids.size()) {
+        return 0;
+    }
+    const std::string& listed = (*m_cursor->names)[m_cursorNext];
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+    if (listed.size() != name.size() ||
+        !std::equal(listed.begin(), listed.end(), name.begin(),
+                    [&](char a, char b) { return upper(a) == upper(b); })) {
+        return 0;
+    }
+    return m_cursor->ids[m_cursorNext++];
 }
 
 Status Store::Begin(bool write) {
@@ -412,6 +434,12 @@ Status Store::Begin(bool write) {
         return Status::Unavailable;
     }
     if (m_txDepth > 0) {
+        if (write && m_txReadOnly) {
+            // Turning a snapshot into a write fails as soon as anyone wrote since it was
+            // taken; the caller has to end its reads first.
+            m_lastError = "a change was asked for in the middle of a read";
+            return Status::Unavailable;
+        }
         ++m_txDepth;
         return Status::Ok;
     }
@@ -422,7 +450,37 @@ Status Store::Begin(bool write) {
     }
     m_txDepth = 1;
     m_txFailed = false;
+    m_txReadOnly = !write;
     return Status::Ok;
+}
+
+Status Store::BeginRead() {
+    if (!EnsureOpen(false)) {
+        return Status::NotFound; // nothing stored: there is nothing to hold still
+    }
+    if (m_txDepth > 0) {
+        ++m_txDepth;
+        return Status::Ok;
+    }
+    if (Step("BEGIN") != SQLITE_DONE) {
+        return Status::Unavailable;
+    }
+    // A deferred transaction takes its snapshot at its first read: asking SQLite for the
+    // generation here is that read, so that what the caches hold and the snapshot agree.
+    m_walHeaderValid = false;
+    Generation();
+    m_txDepth = 1;
+    m_txFailed = false;
+    m_txReadOnly = true;
+    return Status::Ok;
+}
+
+void Store::EndRead() {
+    if (m_txDepth == 0 || --m_txDepth > 0) {
+        return;
+    }
+    Step("COMMIT");
+    m_txReadOnly = false;
 }
 
 Status Store::End(Status status) {
@@ -532,6 +590,10 @@ Status Store::Resolve(KeyId parent, const std::vector<std::string>& path, KeyId*
     KeyId current = parent;
     std::string cacheKey;
     for (const auto& part : path) {
+        if (const KeyId listed = NextListed(current, part); listed != 0) {
+            current = listed;
+            continue;
+        }
         cacheKey.assign(reinterpret_cast<const char*>(&current), sizeof current);
         cacheKey += Fold(part);
         if (auto it = m_childCache.find(cacheKey); it != m_childCache.end()) {
@@ -665,12 +727,20 @@ Status Store::DeleteKey(KeyId parent, const std::string& name, bool recursive) {
     return End(status);
 }
 
-Status Store::SubkeyNames(KeyId key, std::vector<std::string>* out) {
-    out->clear();
+Status Store::SubkeyNames(KeyId key, Names* out) {
+    static const Names kNone = std::make_shared<const std::vector<std::string>>();
+    *out = kNone;
     if (!EnsureOpen(false)) {
         return key == kRootKey ? Status::Ok : Status::KeyDeleted;
     }
     Refresh();
+    if (const auto cached = m_subkeyCache.find(key); cached != m_subkeyCache.end()) {
+        m_cursorParent = key;
+        m_cursor = &cached->second;
+        m_cursorNext = 0;
+        *out = cached->second.names;
+        return Status::Ok;
+    }
     sqlite3_stmt* stmt =
         Prepare("SELECT name, id, fold FROM keys WHERE parent=?1 ORDER BY lower(fold)");
     if (stmt == nullptr) {
@@ -679,35 +749,36 @@ Status Store::SubkeyNames(KeyId key, std::vector<std::string>* out) {
     sqlite3_bind_int64(stmt, 1, key);
     int rc;
     std::string cacheKey;
+    auto names = std::make_shared<std::vector<std::string>>();
+    std::vector<KeyId> ids;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt, 0));
-        out->emplace_back(blob != nullptr ? blob : "",
-                          static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
+        names->emplace_back(blob != nullptr ? blob : "",
+                            static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
         // A listing is usually followed by reads below each name: remember where they are.
         const auto* fold = static_cast<const char*>(sqlite3_column_blob(stmt, 2));
         cacheKey.assign(reinterpret_cast<const char*>(&key), sizeof key);
         cacheKey.append(fold != nullptr ? fold : "",
                         static_cast<std::size_t>(sqlite3_column_bytes(stmt, 2)));
-        m_childCache.insert_or_assign(cacheKey, sqlite3_column_int64(stmt, 1));
+        ids.push_back(sqlite3_column_int64(stmt, 1));
+        m_childCache.insert_or_assign(cacheKey, ids.back());
     }
     sqlite3_reset(stmt);
     const Status status = FromSqlite(rc);
-    return status == Status::Ok && out->empty() && MissingIn(key) == Status::KeyDeleted
-               ? Status::KeyDeleted
-               : status;
+    if (status != Status::Ok) {
+        return status;
+    }
+    if (names->empty() && MissingIn(key) == Status::KeyDeleted) {
+        return Status::KeyDeleted;
+    }
+    Listing& listing = m_subkeyCache[key];
+    listing = {std::move(names), std::move(ids)};
+    m_cursorParent = key;
+    m_cursor = &listing;
+    m_cursorNext = 0;
+    *out = listing.names;
+    return Status::Ok;
 }
-
-namespace {
-void ReadValueRow(sqlite3_stmt* stmt, int first, Value* out) {
-    const auto* name = static_cast<const char*>(sqlite3_column_blob(stmt, first));
-    out->name.assign(name != nullptr ? name : "",
-                     static_cast<std::size_t>(sqlite3_column_bytes(stmt, first)));
-    out->type = static_cast<DWORD>(sqlite3_column_int64(stmt, first + 1));
-    const auto* data = static_cast<const BYTE*>(sqlite3_column_blob(stmt, first + 2));
-    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, first + 2));
-    out->data.assign(data, data + (data != nullptr ? size : 0));
-}
-} // namespace
 
 Status Store::GetValue(KeyId key, const std::string& name, Value* out) {
     if (!EnsureOpen(false)) {
@@ -728,12 +799,30 @@ Status Store::GetValueAt(KeyId parent, const std::vector<std::string>& path,
     return status == Status::Ok ? Lookup(key, name, out) : status;
 }
 
-const std::vector<Value>* Store::CachedValues(KeyId key, Status* status) {
+Status Store::ValuesAt(KeyId parent, const std::vector<std::string>& path,
+                       const PackedValues** out) {
+    static const PackedValues kNone;
+    *out = &kNone;
+    if (!EnsureOpen(false)) {
+        return Status::NotFound;
+    }
+    Refresh();
+    KeyId key = parent;
+    Status status = Resolve(parent, path, &key);
+    if (status == Status::Ok) {
+        if (const PackedValues* values = CachedValues(key, &status)) {
+            *out = values;
+        }
+    }
+    return status;
+}
+
+const PackedValues* Store::CachedValues(KeyId key, Status* status) {
     if (auto cached = m_valueCache.find(key); cached != m_valueCache.end()) {
         return &cached->second;
     }
     // A key's values are read together: the stores read several values of one entry.
-    std::vector<Value> values;
+    PackedValues values;
     *status = QueryValues(key, &values);
     if (*status != Status::Ok) {
         return nullptr;
@@ -746,18 +835,19 @@ const std::vector<Value>* Store::CachedValues(KeyId key, Status* status) {
 
 Status Store::Lookup(KeyId key, const std::string& name, Value* out) {
     Status status = Status::Ok;
-    const std::vector<Value>* values = CachedValues(key, &status);
+    const PackedValues* values = CachedValues(key, &status);
     if (values == nullptr) {
         return status;
     }
     const std::string fold = Fold(name);
-    for (const Value& value : *values) {
-        if (Fold(value.name) == fold) {
-            *out = value;
-            return Status::Ok;
+    status = Status::NotFound;
+    values->ForEach([&](std::string_view valueName, DWORD type, const BYTE* data, DWORD size) {
+        if (status == Status::NotFound && Fold(std::string(valueName)) == fold) {
+            *out = Value{std::string(valueName), type, std::vector<BYTE>(data, data + size)};
+            status = Status::Ok;
         }
-    }
-    return Status::NotFound;
+    });
+    return status;
 }
 
 Status Store::SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,
@@ -819,14 +909,16 @@ Status Store::Values(KeyId key, std::vector<Value>* out) {
     }
     Refresh();
     Status status = Status::Ok;
-    if (const std::vector<Value>* values = CachedValues(key, &status)) {
-        *out = *values;
+    if (const PackedValues* values = CachedValues(key, &status)) {
+        values->ForEach([out](std::string_view name, DWORD type, const BYTE* data, DWORD size) {
+            out->push_back({std::string(name), type, std::vector<BYTE>(data, data + size)});
+        });
     }
     return status;
 }
 
-Status Store::QueryValues(KeyId key, std::vector<Value>* out) {
-    out->clear();
+Status Store::QueryValues(KeyId key, PackedValues* out) {
+    *out = PackedValues();
     sqlite3_stmt* stmt =
         Prepare("SELECT name, type, data FROM vals WHERE key=?1 ORDER BY lower(fold)");
     if (stmt == nullptr) {
@@ -835,13 +927,17 @@ Status Store::QueryValues(KeyId key, std::vector<Value>* out) {
     sqlite3_bind_int64(stmt, 1, key);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        Value value;
-        ReadValueRow(stmt, 0, &value);
-        out->push_back(std::move(value));
+        const auto* name = static_cast<const char*>(sqlite3_column_blob(stmt, 0));
+        const auto nameSize = static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0));
+        const auto type = static_cast<DWORD>(sqlite3_column_int64(stmt, 1));
+        const auto* data = static_cast<const BYTE*>(sqlite3_column_blob(stmt, 2));
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, 2));
+        out->Add(std::string_view(name != nullptr ? name : "", name != nullptr ? nameSize : 0),
+                 type, data, data != nullptr ? size : 0);
     }
     sqlite3_reset(stmt);
     const Status status = FromSqlite(rc);
-    return status == Status::Ok && out->empty() && MissingIn(key) == Status::KeyDeleted
+    return status == Status::Ok && out->Empty() && MissingIn(key) == Status::KeyDeleted
                ? Status::KeyDeleted
                : status;
 }

@@ -12,8 +12,10 @@
 
 #include "platform/Types.h"
 #include "platform/registry/RegistryTypes.h"
+#include "platform/sqlite/PackedValues.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -49,11 +51,17 @@ public:
     Status FindKey(KeyId parent, const std::vector<std::string>& path, KeyId* out);
     Status CreateKey(KeyId parent, const std::vector<std::string>& path, KeyId* out, bool* created);
     Status DeleteKey(KeyId parent, const std::string& name, bool recursive);
-    Status SubkeyNames(KeyId key, std::vector<std::string>* out);
+    // A key's subkey names in enumeration order, shared with the cache: a key listed again
+    // while the store is unchanged costs nothing.
+    using Names = std::shared_ptr<const std::vector<std::string>>;
+    Status SubkeyNames(KeyId key, Names* out);
     Status GetValue(KeyId key, const std::string& name, Value* out);
     // FindKey and GetValue in one call, checking the store for others' changes once.
     Status GetValueAt(KeyId parent, const std::vector<std::string>& path, const std::string& name,
                       Value* out);
+    // The values of the key below `parent` at `path`, in name order, as held in the cache:
+    // valid until the next call on this store.
+    Status ValuesAt(KeyId parent, const std::vector<std::string>& path, const PackedValues** out);
     Status SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data,
                     std::size_t size);
     Status DeleteValue(KeyId key, const std::string& name);
@@ -64,6 +72,10 @@ public:
     Status BeginWrite();
     Status Commit();
     void Rollback();
+    // A read transaction: every read until EndRead sees one snapshot, and neither waits for a
+    // writer nor holds one up. Joins the transaction already open; no write may start inside.
+    Status BeginRead();
+    void EndRead();
 
     // Changes whenever this store's contents may have changed, in this or another process.
     std::uint64_t Generation();
@@ -89,14 +101,18 @@ private:
     // NotFound for something missing in a live key, KeyDeleted when the key itself is gone.
     Status MissingIn(KeyId key);
     void ForgetCaches();
+    void ClearCaches();
+    // The child of `parent` named `name` when it is the next one of the listing handed out
+    // last; 0 otherwise.
+    KeyId NextListed(KeyId parent, const std::string& name);
     // Drops what is remembered of the store when another process (or this one) changed it.
     void Refresh();
     Status Resolve(KeyId parent, const std::vector<std::string>& path, KeyId* out);
     Status Lookup(KeyId key, const std::string& name, Value* out);
     // A key's values in name order, from the cache or read into it; null with `status` set
     // when they cannot be read.
-    const std::vector<Value>* CachedValues(KeyId key, Status* status);
-    Status QueryValues(KeyId key, std::vector<Value>* out);
+    const PackedValues* CachedValues(KeyId key, Status* status);
+    Status QueryValues(KeyId key, PackedValues* out);
     int Step(const char* sql);
     // Remembers the cause of a failed write from SQLite's last message.
     void NoteFailure(const char* fallback);
@@ -117,6 +133,7 @@ private:
     std::string m_lastError;
     int m_txDepth = 0;
     bool m_txFailed = false;
+    bool m_txReadOnly = false; // the open transaction is a snapshot, not a write
     std::uint64_t m_ownWrites = 0;
     std::int64_t m_dataVersion = -1;
     struct CachedStatement {
@@ -130,7 +147,17 @@ private:
     // order, so a smaller cache that empties itself would miss on every entry.
     static constexpr std::size_t kValueCacheKeys = 16384;
     std::unordered_map<std::string, KeyId> m_childCache;
-    std::unordered_map<KeyId, std::vector<Value>> m_valueCache;
+    std::unordered_map<KeyId, PackedValues> m_valueCache;
+    struct Listing {
+        Names names;
+        std::vector<KeyId> ids;
+    };
+    std::unordered_map<KeyId, Listing> m_subkeyCache;
+    // The listing handed out last and how far the reads below it have got: a pass reads the
+    // subkeys it listed in that order, and finds each here without a lookup.
+    KeyId m_cursorParent = 0;
+    const Listing* m_cursor = nullptr;
+    std::size_t m_cursorNext = 0;
     std::uint64_t m_cacheGeneration = ~0ULL;
     const void* m_walIndex = nullptr; // mapped and unmapped by SQLite
     bool m_walTried = false;

@@ -3,6 +3,8 @@
 
 #include "platform/win32/Api.h"
 
+#include <vector>
+
 struct RegKey {
     win32::Handle native;
     bool predefined;
@@ -83,6 +85,35 @@ LSTATUS RegQueryValueAtA(HKEY hKey, const char* lpSubKey, const char* lpValueNam
                : RegQueryValueExA(key.Get(), lpValueName, nullptr, lpType, lpData, lpcbData);
 }
 
+LSTATUS RegVisitValuesA(HKEY hKey, const char* lpSubKey, const RegValueVisitor& visit) {
+    CRegKey key;
+    const LSTATUS opened = key.Open(hKey, lpSubKey, KEY_QUERY_VALUE);
+    if (opened != ERROR_SUCCESS) {
+        return opened;
+    }
+    // The system's calls copy each value out; one buffer serves the whole key.
+    char name[kMaxRegValueNameLength + 1];
+    std::vector<BYTE> data(64);
+    int retries = 0;
+    for (DWORD index = 0;;) {
+        DWORD nameLength = sizeof name;
+        DWORD type = 0;
+        auto size = static_cast<DWORD>(data.size());
+        const LSTATUS rc =
+            RegEnumValueA(key.Get(), index, name, &nameLength, nullptr, &type, data.data(), &size);
+        if (rc == ERROR_MORE_DATA && size > data.size() && ++retries < 8) {
+            data.resize(size); // the same index again with room for the data
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) {
+            return rc == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : rc;
+        }
+        visit({std::string_view(name, nameLength), type, data.data(), size});
+        ++index;
+        retries = 0;
+    }
+}
+
 LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                        DWORD cbData) {
     return hKey == nullptr ? ERROR_INVALID_HANDLE
@@ -156,6 +187,14 @@ void RegRollbackTransaction(HKEY root) {
         RegCommitTransaction(root);
     }
 }
+
+// The system registry has no snapshots; taking our writers' turn here would only make the
+// reader wait for them.
+LSTATUS RegBeginReadTransaction(HKEY root) {
+    return root == nullptr ? ERROR_INVALID_HANDLE : ERROR_SUCCESS;
+}
+
+void RegEndReadTransaction(HKEY) {}
 
 void RegCloseStores() {}
 
