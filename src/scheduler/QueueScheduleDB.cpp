@@ -4,132 +4,91 @@
 #include "platform/registry/Registry.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <new>
+#include <string_view>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 namespace {
 
-// True when a file of that name exists (the path is not opened, only looked up).
-bool FileExists(const std::string& path) {
-    return !path.empty() && access(path.c_str(), F_OK) == 0;
+// True when a file of that name exists (the path is not opened, only looked up). A pass asks
+// once per file: many entries may name the same queue.
+bool FileExists(const std::string& path, std::unordered_map<std::string, bool>& known) {
+    if (path.empty()) {
+        return false;
+    }
+    if (const auto it = known.find(path); it != known.end()) {
+        return it->second;
+    }
+    const bool exists = access(path.c_str(), F_OK) == 0;
+    known.emplace(path, exists);
+    return exists;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) {
+                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+               };
+               return lower(x) == lower(y);
+           });
+}
+
+UINT Dword(const RegValueView& value) {
+    if (value.type != REG_DWORD || value.size != 4) {
+        return 0;
+    }
+    const BYTE* b = value.data;
+    return static_cast<UINT>(b[0]) | (static_cast<UINT>(b[1]) << 8) |
+           (static_cast<UINT>(b[2]) << 16) | (static_cast<UINT>(b[3]) << 24);
 }
 
 // The values of one entry subkey, read with the profile store's rules (an integer is a 4-byte
-// REG_DWORD, a text a REG_SZ cut at its first NUL, anything else gives the default). They are
-// taken in one listing of the key: a pass reads every entry, and one query per value costs
-// several times more once the store is larger than its read cache.
-class CEntryValues {
-public:
-    CEntryValues(HKEY parent, const std::string& subKey) {
-        CRegKey key;
-        if (key.Open(parent, subKey.c_str(), KEY_READ) != ERROR_SUCCESS) {
-            return;
-        }
-        char name[kMaxRegNameLength + 1];
-        std::vector<BYTE> data(64);
-        int retries = 0;
-        for (DWORD index = 0;;) {
-            DWORD nameLength = sizeof name;
-            DWORD type = 0;
-            auto size = static_cast<DWORD>(data.size());
-            const LSTATUS rc = RegEnumValueA(key.Get(), index, name, &nameLength, nullptr, &type,
-                                             data.data(), &size);
-            if (rc == ERROR_MORE_DATA && size > data.size() && ++retries < 8) {
-                data.resize(size); // the same index again with room for the data
-                continue;
+// REG_DWORD, a text a REG_SZ cut at its first NUL, anything else gives the default), in one
+// visit of the key. One object serves a whole pass: its buffers are reused entry by entry.
+struct EntryValues {
+    std::string queueName;
+    UINT version = 0;
+    UINT dataSize = 0;
+    std::size_t dataCount = 0; // bytes "Data" holds; kept only when they are a record's
+    std::array<BYTE, SCHEDULEDATA::kSize> data{};
+
+    // False when the key could not be read, or not to its end: what is missing must not be
+    // taken for absent.
+    bool Read(HKEY parent, const char* subKey) {
+        queueName.clear();
+        version = dataSize = 0;
+        dataCount = 0;
+        const LSTATUS rc = RegVisitValuesA(parent, subKey, [this](const RegValueView& value) {
+            if (SameName(value.name, "QueueName")) {
+                const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
+                const auto* begin = reinterpret_cast<const char*>(value.data);
+                queueName.assign(begin, text ? std::find(begin, begin + value.size, '\0') : begin);
+            } else if (SameName(value.name, "DBVER")) {
+                version = Dword(value);
+            } else if (SameName(value.name, "DataSize")) {
+                dataSize = Dword(value);
+            } else if (SameName(value.name, "Data")) {
+                dataCount = value.size;
+                if (dataCount == data.size()) {
+                    std::copy(value.data, value.data + value.size, data.begin());
+                }
             }
-            if (rc != ERROR_SUCCESS) {
-                m_complete = rc == ERROR_NO_MORE_ITEMS;
-                break;
-            }
-            m_values.push_back(
-                {Fold(name), type, std::vector<BYTE>(data.begin(), data.begin() + size)});
-            ++index;
-            retries = 0;
-        }
+        });
+        return rc == ERROR_SUCCESS;
     }
 
-    // False when the key could not be listed to its end (a value that kept growing while it
-    // was read): what is missing must not be taken for absent.
-    bool IsComplete() const { return m_complete; }
-
-    std::string GetString(const char* name) const {
-        const Entry* e = Find(name);
-        if (e == nullptr || (e->type != REG_SZ && e->type != REG_EXPAND_SZ)) {
-            return {};
-        }
-        return std::string(e->data.begin(), std::find(e->data.begin(), e->data.end(), BYTE{0}));
+    bool IsRecord() const {
+        return version == 1 && dataSize == SCHEDULEDATA::kSize && dataCount == dataSize &&
+               !queueName.empty();
     }
-    UINT GetInt(const char* name) const {
-        const Entry* e = Find(name);
-        if (e == nullptr || e->type != REG_DWORD || e->data.size() != 4) {
-            return 0;
-        }
-        return static_cast<UINT>(e->data[0]) | (static_cast<UINT>(e->data[1]) << 8) |
-               (static_cast<UINT>(e->data[2]) << 16) | (static_cast<UINT>(e->data[3]) << 24);
-    }
-    // The raw bytes of any type; null when absent.
-    const std::vector<BYTE>* GetBytes(const char* name) const {
-        const Entry* e = Find(name);
-        return e != nullptr ? &e->data : nullptr;
-    }
-
-private:
-    struct Entry {
-        std::string name; // folded
-        DWORD type;
-        std::vector<BYTE> data;
-    };
-
-    // Value names compare without regard to case.
-    static std::string Fold(const char* name) {
-        std::string folded(name);
-        for (char& c : folded) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-        }
-        return folded;
-    }
-    const Entry* Find(const char* name) const {
-        const std::string folded = Fold(name);
-        for (const Entry& e : m_values) {
-            if (e.name == folded) {
-                return &e;
-            }
-        }
-        return nullptr;
-    }
-
-    std::vector<Entry> m_values;
-    bool m_complete = false;
+    SCHEDULEDATA Record() const { return SCHEDULEDATA::FromBytes(data.data()); }
 };
 
 } // namespace
-
-CStoreReadBatch::CStoreReadBatch() {
-    Begin();
-}
-
-CStoreReadBatch::~CStoreReadBatch() {
-    End();
-}
-
-void CStoreReadBatch::Begin() {
-    // Without a transaction every read simply locks on its own.
-    if (!m_open) {
-        m_open = RegBeginTransaction(HKEY_CURRENT_USER) == ERROR_SUCCESS;
-    }
-}
-
-void CStoreReadBatch::End() {
-    if (m_open) {
-        RegCommitTransaction(HKEY_CURRENT_USER);
-        m_open = false;
-    }
-}
 
 CQueueScheduleDB::CQueueScheduleDB(CWinApp* pApp) : m_pApp(pApp != nullptr ? pApp : AfxGetApp()) {}
 
@@ -218,31 +177,44 @@ void CQueueScheduleDB::FreeIdList(std::unique_ptr<CUIntArray> list) {
 }
 
 void CQueueScheduleDB::PurgeInvalid() {
+    Scan(nullptr);
+}
+
+void CQueueScheduleDB::Scan(const EntryVisitor& visit) {
     if (m_pApp == nullptr) {
         return;
     }
     CRegKey key;
-    if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+    if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_READ) != ERROR_SUCCESS) {
         return;
     }
     // Judge every subkey present now, then delete: deleting while walking by index would
-    // shift the later subkeys under the walk.
+    // shift the later subkeys under the walk, and a delete inside the snapshot would have to
+    // wait for any other writer.
     std::vector<std::string> invalid;
-    CStoreReadBatch batch;
-    for (const std::string& name : ListSubkeyNames(key.Get())) {
-        CEntryValues values(key.Get(), name);
-        const std::string queueName = values.GetString("QueueName");
-        const UINT version = values.GetInt("DBVER");
-        if (!values.IsComplete()) {
-            continue; // judged at the next pass
-        }
-        if (version != 1 || !FileExists(queueName)) {
-            invalid.push_back(name);
+    {
+        CRegReadTransaction snapshot(HKEY_CURRENT_USER);
+        std::unordered_map<std::string, bool> files;
+        EntryValues values;
+        for (const std::string& name : ListSubkeyNames(key.Get())) {
+            if (!values.Read(key.Get(), name.c_str())) {
+                continue; // judged at the next pass
+            }
+            if (values.version != 1 || !FileExists(values.queueName, files)) {
+                invalid.push_back(name);
+            } else if (visit && values.IsRecord() && IsCanonicalIdName(name.c_str())) {
+                visit(IdFromName(name.c_str()), values.queueName, values.Record());
+            }
         }
     }
-    batch.End();
-    for (const std::string& name : invalid) {
-        RegDeleteKeyA(key.Get(), name.c_str());
+    if (invalid.empty()) {
+        return;
+    }
+    CRegKey writable;
+    if (writable.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        for (const std::string& name : invalid) {
+            RegDeleteKeyA(writable.Get(), name.c_str());
+        }
     }
 }
 
@@ -254,11 +226,12 @@ int CQueueScheduleDB::FindIdByName(const char* queueName) {
     if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_READ) != ERROR_SUCCESS) {
         return 0;
     }
+    EntryValues values;
     for (const std::string& name : ListSubkeyNames(key.Get())) {
         if (!IsCanonicalIdName(name.c_str())) {
             continue;
         }
-        if (CEntryValues(key.Get(), name).GetString("QueueName") == queueName) {
+        if (values.Read(key.Get(), name.c_str()) && values.queueName == queueName) {
             return IdFromName(name.c_str());
         }
     }
@@ -288,19 +261,10 @@ std::unique_ptr<SCHEDULEDATA> CQueueScheduleDB::Read(int id, std::string& queueN
         return nullptr;
     }
     try {
-        auto record = std::make_unique<SCHEDULEDATA>();
-        CEntryValues values(HKEY_CURRENT_USER, root + "\\" + SectionForId(id));
-        queueName = values.GetString("QueueName");
-        const UINT dataSize = values.GetInt("DataSize");
-        const UINT version = values.GetInt("DBVER");
-        const std::vector<BYTE>* bytes = values.GetBytes("Data");
-        const std::size_t count = bytes != nullptr ? bytes->size() : 0;
-        if (version != 1 || dataSize != SCHEDULEDATA::kSize || count != dataSize ||
-            queueName.empty()) {
-            return nullptr;
-        }
-        *record = SCHEDULEDATA::FromBytes(bytes->data());
-        return record;
+        EntryValues values;
+        values.Read(HKEY_CURRENT_USER, (root + "\\" + SectionForId(id)).c_str());
+        queueName = values.queueName;
+        return values.IsRecord() ? std::make_unique<SCHEDULEDATA>(values.Record()) : nullptr;
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -18,27 +18,12 @@
 #include "platform/registry/Registry.h"
 #include "scheduler/ScheduleData.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class CWinApp;
-
-// Several store reads in one store transaction: a pass over thousands of entries otherwise
-// pays for locking the store file at every single read. Nothing may be written inside (a
-// failed write would undo the batch); End() before writing, Begin() again after.
-class CStoreReadBatch {
-public:
-    CStoreReadBatch();
-    ~CStoreReadBatch();
-    CStoreReadBatch(const CStoreReadBatch&) = delete;
-    CStoreReadBatch& operator=(const CStoreReadBatch&) = delete;
-    void Begin();
-    void End();
-
-private:
-    bool m_open = false;
-};
 
 class CQueueScheduleDB {
 public:
@@ -57,6 +42,13 @@ public:
     static void FreeIdList(std::unique_ptr<CUIntArray> list);
     // Removes every entry whose queue file is missing or whose "DBVER" is not 1.
     void PurgeInvalid();
+    using EntryVisitor =
+        std::function<void(int id, const std::string& queueName, const SCHEDULEDATA& record)>;
+    // PurgeInvalid, handing every entry it keeps that Read would return (under a canonical id)
+    // to `visit`, in enumeration order. Each subkey is read once, all from one snapshot and
+    // without waiting for any other writer, and each queue file is looked up once; only the
+    // removals write. The arguments live until `visit` returns; it must not use the registry.
+    void Scan(const EntryVisitor& visit);
     // Id of the first entry whose "QueueName" equals the path exactly; 0 when none does.
     int FindIdByName(const char* queueName);
     // The smallest id >= 1 whose "DataSize" reads 0.

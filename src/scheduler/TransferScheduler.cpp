@@ -10,6 +10,7 @@
 #include "shell/ActivityLog.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,31 +67,27 @@ void CTransferScheduler::OnTimerTick() {
     BusyScope busy(m_bBusy);
 
     CQueueScheduleDB db(&m_app);
-    db.PurgeInvalid();
-    // The reads of the entries that are not due share store transactions; each due entry is
-    // acted on outside them, with nothing held while the client starts.
-    CStoreReadBatch batch;
-    std::unique_ptr<CUIntArray> ids = db.GetIdList();
-    if (ids == nullptr) {
-        return;
-    }
-    for (std::size_t i = ids->size(); i-- > 0;) {
-        batch.Begin();
-        const int id = static_cast<int>((*ids)[i]);
+    // The due entries are picked out in one read of the store that waits for no other writer
+    // and holds none up; each is then acted on, from the last to the first, with nothing held
+    // while the client starts.
+    struct DueEntry {
+        int id;
         std::string name;
-        std::unique_ptr<SCHEDULEDATA> record = db.Read(id, name);
-        if (record == nullptr) {
-            continue;
-        }
+        SCHEDULEDATA record;
+    };
+    std::vector<DueEntry> due;
+    db.Scan([&due](int id, const std::string& name, const SCHEDULEDATA& record) {
         CSchedule schedule;
-        schedule.LoadFromRecord(record.get());
-        if (!schedule.IsDue()) {
-            continue;
+        schedule.LoadFromRecord(&record);
+        if (schedule.IsDue()) {
+            due.push_back({id, name, record});
         }
-        batch.End();
-        TransferQueue(db, id, name, *record, schedule);
+    });
+    for (auto entry = due.rbegin(); entry != due.rend(); ++entry) {
+        CSchedule schedule;
+        schedule.LoadFromRecord(&entry->record);
+        TransferQueue(db, entry->id, entry->name, entry->record, schedule);
     }
-    CQueueScheduleDB::FreeIdList(std::move(ids));
 }
 
 // Each due run is either handed to the client and recorded, or neither: the advanced entry

@@ -8,9 +8,11 @@
 #include "support/Fakes.h"
 #include "support/PrivateEnvTest.h"
 
+#include "ProcessHelpers.h"
 #include "SchedulerTestSupport.h"
 
 #include <functional>
+#include <sqlite3.h>
 
 namespace {
 
@@ -230,6 +232,38 @@ TEST_F(TransferSchedulerTest, SchedulesThatAreNotDueAreLeftAlone) {
     for (const char* id : {"1", "2", "3", "4", "5", "6"}) {
         EXPECT_TRUE(SubkeyExists(id)) << id;
     }
+}
+
+TEST_F(TransferSchedulerTest, APassWithNothingDueNeverWaitsForAnotherWriter) {
+    // The client holding a long write must not stall the Monitor's only thread for its length.
+    const std::string path = Queue("q.ftq");
+    CRegTransaction setUp(HKEY_CURRENT_USER);
+    for (int id = 1; id <= 1000; ++id) {
+        Store(id, path, Every(1, PeriodUnit::Days, Local(2025, 6, 2, 9, 0)));
+    }
+    ASSERT_EQ(setUp.Commit(), ERROR_SUCCESS);
+    Signal locked;
+    Signal passed;
+    const std::string file = m_env.UserStore();
+    const pid_t writer = ForkChild([&] {
+        sqlite3* other = nullptr;
+        if (sqlite3_open(file.c_str(), &other) != SQLITE_OK ||
+            sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            return 1;
+        }
+        locked.Send();
+        const bool passedMeanwhile = passed.Wait(3000);
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        return passedMeanwhile ? 0 : 2;
+    });
+    ASSERT_TRUE(locked.Wait());
+    scheduler.OnTimerTick();
+    passed.Send();
+    EXPECT_EQ(WaitChild(writer), 0) << "the pass waited for the other writer";
+    EXPECT_TRUE(siblings.launches.empty());
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(Stored(1000)->timeLastRun, Local(2025, 6, 2, 9, 0).GetTime());
 }
 
 TEST_F(TransferSchedulerTest, InvalidEntriesArePurgedBeforeEvaluation) {
