@@ -11,6 +11,7 @@
 #include "support/TestEnv.h"
 
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -71,21 +72,93 @@ const TestEnv& StoreWithEntries(int count) {
     return *store;
 }
 
-void BM_PassNoneDue(benchmark::State& state) {
-    StoreWithEntries(static_cast<int>(state.range(0)));
+// Another program's connection to the store, as the client's would be.
+class COtherConnection {
+public:
+    explicit COtherConnection(const TestEnv& store) {
+        sqlite3_open(store.UserStore().c_str(), &m_db);
+    }
+    ~COtherConnection() { sqlite3_close(m_db); }
+    COtherConnection(const COtherConnection&) = delete;
+    COtherConnection& operator=(const COtherConnection&) = delete;
+    // A change elsewhere in the store: every cached read of the Monitor's is stale after it.
+    bool Write() {
+        return Exec("INSERT INTO vals(key, name, fold, type, data)"
+                    " VALUES(1, CAST('Other' AS BLOB), CAST('OTHER' AS BLOB), 3, randomblob(8))"
+                    " ON CONFLICT(key, fold) DO UPDATE SET data=excluded.data");
+    }
+    bool Exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == 0; }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+enum class Before { Nothing, OtherWrite, NewProcess, OtherHoldsWrite };
+
+// Passes with nothing due, warm (the store unchanged since the last pass), right after another
+// connection wrote, as the first pass of a process (no connection, nothing cached), and while
+// another connection holds a write transaction open.
+void PassNoneDue(benchmark::State& state, Before before) {
+    const TestEnv& store = StoreWithEntries(static_cast<int>(state.range(0)));
+    COtherConnection other(store);
     CProfile app;
     CBenchSiblings siblings;
     CTransferScheduler scheduler(app, siblings);
     scheduler.SetEnabled(TRUE);
+    scheduler.OnTimerTick();
+    if (before == Before::OtherHoldsWrite && !other.Exec("BEGIN IMMEDIATE")) {
+        state.SkipWithError("the other connection could not take the write lock");
+    }
     for (auto _ : state) {
+        if (before == Before::OtherWrite || before == Before::NewProcess) {
+            state.PauseTiming();
+            if (before == Before::OtherWrite) {
+                if (!other.Write()) {
+                    state.SkipWithError("the other connection could not write");
+                }
+            } else {
+                RegCloseStores();
+            }
+            state.ResumeTiming();
+        }
         scheduler.OnTimerTick();
+    }
+    if (before == Before::OtherHoldsWrite) {
+        other.Exec("COMMIT");
     }
     if (siblings.launches != 0) {
         state.SkipWithError("an entry was due");
     }
     state.counters["entries"] = static_cast<double>(state.range(0));
 }
+
+void BM_PassNoneDue(benchmark::State& state) {
+    PassNoneDue(state, Before::Nothing);
+}
+void BM_PassNoneDueAfterOtherWrite(benchmark::State& state) {
+    PassNoneDue(state, Before::OtherWrite);
+}
+void BM_PassNoneDueFirstOfProcess(benchmark::State& state) {
+    PassNoneDue(state, Before::NewProcess);
+}
+void BM_PassNoneDueWhileOtherHoldsWrite(benchmark::State& state) {
+    PassNoneDue(state, Before::OtherHoldsWrite);
+}
 BENCHMARK(BM_PassNoneDue)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PassNoneDueAfterOtherWrite)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_PassNoneDueFirstOfProcess)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_PassNoneDueWhileOtherHoldsWrite)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 
 void BM_PassHundredDue(benchmark::State& state) {
     const TestEnv& store = StoreWithEntries(0);
