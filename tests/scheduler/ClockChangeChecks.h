@@ -1,5 +1,5 @@
-// Schedule checks that must hold in every time zone, run per zone: ScheduleTest.cpp (on both
-// systems) for the zones the Windows C runtime can take, ScheduleZoneTest.cpp for the others.
+// Schedule checks that must hold in every time zone, run per zone: ScheduleTest.cpp for the
+// zones the Windows C runtime takes from TZ, ScheduleZoneTest.cpp for those of the zone database.
 #pragma once
 
 #include "scheduler/Schedule.h"
@@ -17,6 +17,7 @@ inline int DaysIn(int year, int month) {
 // the last day) of the following month, later than before.
 inline void ExpectMonthStepsLandInTheFollowingMonth(const char* zone) {
     ScopedTimeZone tz(zone);
+    ASSERT_TRUE(tz.Applies()) << zone;
     for (int year = 2023; year <= 2025; ++year) {
         for (int month = 1; month <= 12; ++month) {
             for (int day = 1; day <= 31; ++day) {
@@ -50,6 +51,7 @@ struct DailyAcrossChange {
 
 inline void ExpectDailyRunADayLater(const DailyAcrossChange& c) {
     ScopedTimeZone tz(c.zone);
+    ASSERT_TRUE(tz.Applies()) << c.zone;
     CFakeClock clock;
     ScopedClock scoped(clock);
     const CTime anchor = Local(c.year, c.month, c.day, 9, 0);
@@ -76,6 +78,7 @@ struct MonthAcrossChange {
 
 inline void ExpectMonthStepPastTheChange(const MonthAcrossChange& c) {
     ScopedTimeZone tz(c.zone);
+    ASSERT_TRUE(tz.Applies()) << c.zone;
     CFakeClock clock;
     ScopedClock scoped(clock);
     CSchedule s;

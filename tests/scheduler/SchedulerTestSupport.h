@@ -53,7 +53,7 @@ inline bool SubkeyExists(const std::string& name) {
                     KEY_READ) == ERROR_SUCCESS;
 }
 
-// Switches the process's local time zone for one scope.
+// Switches the process's local time zone for one scope, where this system can (Applies()).
 class ScopedTimeZone {
 public:
     explicit ScopedTimeZone(const char* zone) {
@@ -62,18 +62,16 @@ public:
         if (m_hadOld) {
             m_old = old;
         }
-        SetEnv("TZ", zone);
-        tzset();
+        m_applies = SetTimeZone(zone);
     }
-    ~ScopedTimeZone() {
-        SetEnv("TZ", m_hadOld ? m_old.c_str() : nullptr);
-        tzset();
-    }
+    ~ScopedTimeZone() { SetTimeZone(m_hadOld ? m_old.c_str() : nullptr); }
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+    bool Applies() const { return m_applies; }
 
 private:
     bool m_hadOld = false;
+    bool m_applies = false;
     std::string m_old;
 };
 

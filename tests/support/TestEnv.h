@@ -61,6 +61,9 @@ template <typename Condition> bool WaitFor(Condition condition, int timeoutMs = 
 void SleepMs(int ms);
 // Sets an environment variable of this process; null unsets it.
 void SetEnv(const char* name, const char* value);
+// Makes `zone` (a TZ value; null for the system's) the zone of local times in this process.
+// False when this system's C runtime cannot take it.
+bool SetTimeZone(const char* zone);
 
 template <typename Condition> bool WaitFor(Condition condition, int timeoutMs) {
     for (int waited = 0; waited <= timeoutMs; waited += 20) {

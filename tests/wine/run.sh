@@ -21,10 +21,11 @@ export WINEPREFIX="$prefix" HOME="$home" XDG_CONFIG_HOME="$home/.config"
 export XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache"
 export XDG_RUNTIME_DIR="$home/runtime"
 mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
-# A zone given as TZ, never left unset: once TZ has been unset, Wine's C runtime keeps the
-# system zone's daylight rules (none, for UTC) for every TZ set after it, so the tests that
-# switch zones must never unset it.
-export TZ=UTC0
+# Wine takes the system's zone from TZ when a program starts: $QPM_SYSTEM_ZONE (a zone of the
+# zone database), or UTC. The C runtime reads TZ too; UTC0 it reads as UTC, and a TZ it is given
+# later keeps its daylight rules only while TZ has never been unset (once it has, Wine's C
+# runtime keeps the system zone's rules, none for UTC, for every TZ after it).
+export TZ=${QPM_SYSTEM_ZONE:-UTC0}
 # No debug channels, no window system, and no offer to install Mono or Gecko in a new prefix.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY

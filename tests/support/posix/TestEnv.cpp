@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -97,6 +98,12 @@ void SetEnv(const char* name, const char* value) {
     } else {
         unsetenv(name);
     }
+}
+
+bool SetTimeZone(const char* zone) {
+    SetEnv("TZ", zone);
+    tzset();
+    return true;
 }
 
 ScopedWriteRefusal::ScopedWriteRefusal() {

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -109,4 +112,21 @@ void SleepMs(int ms) {
 
 void SetEnv(const char* name, const char* value) {
     _putenv_s(name, value != nullptr ? value : "");
+}
+
+bool SetTimeZone(const char* zone) {
+    // The C runtime reads TZ as a name and an offset and gives it the United States' daylight
+    // rules. A zone of the zone database ("Europe/Berlin") it can take only as the system's
+    // zone, which Wine takes from the host's TZ when the program starts: $QPM_SYSTEM_ZONE says
+    // which zone that was (see tests/wine/run.sh).
+    if (zone != nullptr && std::strchr(zone, '/') != nullptr) {
+        const char* system = std::getenv("QPM_SYSTEM_ZONE");
+        if (system == nullptr || std::strcmp(system, zone) != 0) {
+            return false;
+        }
+        zone = nullptr;
+    }
+    SetEnv("TZ", zone);
+    _tzset();
+    return true;
 }
