@@ -1,6 +1,7 @@
 // resume list [--json] | forget NAME | forget --all: the interrupted transfers as the Monitor
 // sees them, through the Monitor's own store.
 #include "Command.h"
+#include "Json.h"
 #include "app/MonitorApp.h"
 #include "resume/TransferResumeDB.h"
 
@@ -32,24 +33,6 @@ struct Row {
     std::optional<RESUMETARGET> target;
     bool download = false;
 };
-
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 // A subkey name for a line of text: control characters would break the line apart.
 std::string Printable(std::string text) {
@@ -107,13 +90,13 @@ int List(bool json) {
             const std::string& why = r.entry.strRefusal;
             std::printf("%s{\"subkey\":%s,\"id\":%s,\"version\":%s,\"readable\":%s,"
                         "\"reason\":%s,\"kind\":%s,\"helper\":%s,\"argument\":%s}",
-                        i > 0 ? "," : "", Json(r.entry.strName).c_str(),
+                        i > 0 ? "," : "", JsonString(r.entry.strName).c_str(),
                         r.entry.nId > 0 ? std::to_string(r.entry.nId).c_str() : "null",
                         r.version ? std::to_string(*r.version).c_str() : "null",
-                        r.target ? "true" : "false", why.empty() ? "null" : Json(why).c_str(),
+                        r.target ? "true" : "false", why.empty() ? "null" : JsonString(why).c_str(),
                         r.target ? (r.download ? "\"download\"" : "\"upload\"") : "null",
-                        r.target ? Json(r.target->file).c_str() : "null",
-                        r.target ? Json(r.target->parameters).c_str() : "null");
+                        r.target ? JsonString(r.target->file).c_str() : "null",
+                        r.target ? JsonString(r.target->parameters).c_str() : "null");
         }
         std::printf("]\n");
         return kOk;
