@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,4 +58,25 @@ bool Signal::Wait(int timeoutMs) {
     }
     char byte = 0;
     return read(m_fds[0], &byte, 1) == 1;
+}
+
+pid_t ForkStoreHolder(const std::string& file, const char* lockSql, Signal& locked, int holdMs,
+                      Signal* release) {
+    return ForkChild([&] {
+        sqlite3* db = nullptr;
+        if (sqlite3_open(file.c_str(), &db) != SQLITE_OK ||
+            sqlite3_exec(db, lockSql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            return 1;
+        }
+        locked.Send();
+        bool released = true;
+        if (release != nullptr) {
+            released = release->Wait(holdMs);
+        } else {
+            usleep(static_cast<useconds_t>(holdMs) * 1000);
+        }
+        const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return !released ? 2 : rc == SQLITE_OK ? 0 : 3;
+    });
 }

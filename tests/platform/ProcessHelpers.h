@@ -28,3 +28,10 @@ public:
 private:
     int m_fds[2];
 };
+
+// Forks another program's hold on the store file: its own connection runs `lockSql` (a
+// transaction begun, perhaps a change made), sends `locked`, holds on until `release` comes
+// (at most `holdMs`) or, without one, for `holdMs`, then commits. Exit status: 0 done,
+// 1 the lock was not taken, 2 no release came in time, 3 the commit failed.
+pid_t ForkStoreHolder(const std::string& file, const char* lockSql, Signal& locked, int holdMs,
+                      Signal* release = nullptr);

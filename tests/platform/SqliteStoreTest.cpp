@@ -270,18 +270,7 @@ TEST_F(RegistryTest, AStoreHeldLockedByAnotherProcessIsWaitedOut) {
     key.Close();
     Signal locked;
     const std::string file = m_env.UserStore();
-    const pid_t child = ForkChild([&] {
-        sqlite3* db = nullptr;
-        if (sqlite3_open(file.c_str(), &db) != SQLITE_OK ||
-            sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            return 1;
-        }
-        locked.Send();
-        sleep(2);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-        return 0;
-    });
+    const pid_t child = ForkStoreHolder(file, "BEGIN EXCLUSIVE", locked, 2000);
     ASSERT_TRUE(locked.Wait());
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(key.Open(HKEY_CURRENT_USER, "Locked", KEY_ALL_ACCESS), ERROR_SUCCESS);
@@ -303,20 +292,8 @@ TEST_F(RegistryTest, AMachineStoreLockedAgainstReadersIsWaitedOutToo) {
     key.Close();
     Signal locked;
     const std::string file = m_env.MachineStore();
-    const pid_t child = ForkChild([&] {
-        sqlite3* db = nullptr;
-        if (sqlite3_open(file.c_str(), &db) != SQLITE_OK ||
-            sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK ||
-            sqlite3_exec(db, "UPDATE vals SET data=x'2f6f70742f616674657200'", nullptr, nullptr,
-                         nullptr) != SQLITE_OK) {
-            return 1;
-        }
-        locked.Send();
-        sleep(2);
-        const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-        return rc == SQLITE_OK ? 0 : 2;
-    });
+    const pid_t child = ForkStoreHolder(
+        file, "BEGIN EXCLUSIVE; UPDATE vals SET data=x'2f6f70742f616674657200'", locked, 2000);
     ASSERT_TRUE(locked.Wait());
     const auto start = std::chrono::steady_clock::now();
     char path[32] = {};

@@ -12,7 +12,6 @@
 #include "SchedulerTestSupport.h"
 
 #include <functional>
-#include <sqlite3.h>
 
 namespace {
 
@@ -244,19 +243,8 @@ TEST_F(TransferSchedulerTest, APassWithNothingDueNeverWaitsForAnotherWriter) {
     ASSERT_EQ(setUp.Commit(), ERROR_SUCCESS);
     Signal locked;
     Signal passed;
-    const std::string file = m_env.UserStore();
-    const pid_t writer = ForkChild([&] {
-        sqlite3* other = nullptr;
-        if (sqlite3_open(file.c_str(), &other) != SQLITE_OK ||
-            sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            return 1;
-        }
-        locked.Send();
-        const bool passedMeanwhile = passed.Wait(3000);
-        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(other);
-        return passedMeanwhile ? 0 : 2;
-    });
+    const pid_t writer =
+        ForkStoreHolder(m_env.UserStore(), "BEGIN IMMEDIATE", locked, 3000, &passed);
     ASSERT_TRUE(locked.Wait());
     scheduler.OnTimerTick();
     passed.Send();
