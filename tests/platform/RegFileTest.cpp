@@ -1,4 +1,5 @@
 #include "platform/registry/RegFile.h"
+#include "platform/Text.h"
 #include "platform/registry/Registry.h"
 #include "support/PrivateEnvTest.h"
 
@@ -381,6 +382,34 @@ TEST(RegFileKeyNameTest, AcceptsBothSpellingsOfEachRoot) {
     EXPECT_FALSE(registry::ParseKeyName("HKCR\\x", &root, &path, &why));
     EXPECT_NE(why.find("HKCR"), std::string::npos);
     EXPECT_FALSE(registry::ParseKeyName("HKCU\\\\x", &root, &path, &why));
+}
+
+} // namespace
+
+namespace {
+
+TEST(TextTest, ConversionsGiveBackEveryInputAndNamesFoldLikeTheRegistry) {
+    // Well-formed text, bytes that are not UTF-8, and surrogates spelled out in three bytes.
+    for (const std::string utf8 :
+         {"plain", "j\xC3\xB6rg \xD0\x9F\xD1\x80\xD0\xB8 \xE6\x97\xA5\xF0\x9F\x98\x80", "\xF6\xFF",
+          "\xC3", "\xED\xA0\x80", "\xED\xA0\x80\x80", "\xED\xA0\x80\xED\xB0\x80", "\xED\xB2\x80"}) {
+        EXPECT_EQ(text::Utf16ToUtf8(text::Utf8ToUtf16(utf8)), utf8);
+    }
+    EXPECT_EQ(text::Utf8ToUtf16("j\xC3\xB6\xF0\x9F\x98\x80\xF6"), u"j\u00F6\U0001F600\xDCF6");
+    for (const std::u16string utf16 : {u"\xD800x", u"\xDFFF", u"\xD800\xD800"}) {
+        EXPECT_EQ(text::Utf8ToUtf16(text::Utf16ToUtf8(utf16)), utf16);
+    }
+    EXPECT_FALSE(text::IsUtf8("\xED\xA0\x80"));
+    EXPECT_EQ(text::Utf16Length("\xF0\x9F\x98\x80\xC3\xA9"), 3u);
+
+    EXPECT_TRUE(text::SameName("Schl\xC3\xBCssel \xC3\x84", "SCHL\xC3\x9CSSEL \xC3\xA4"));
+    EXPECT_TRUE(text::SameName("\xD0\xBF\xD1\x80\xD0\xB8", "\xD0\x9F\xD0\xA0\xD0\x98"));
+    EXPECT_FALSE(text::SameName("Caf\xC3\xA9", "Cafe"));
+    EXPECT_EQ(text::FoldName("a\xF6\xF0\x9F\x98\x80"), "A\xF6\xF0\x9F\x98\x80");
+
+    EXPECT_EQ(text::CodePageToUtf8("\x80\xE9", 1252), "\xE2\x82\xAC\xC3\xA9");
+    EXPECT_EQ(text::CodePageToUtf8("\xEF\xF0\xE8", 1251), "\xD0\xBF\xD1\x80\xD0\xB8");
+    EXPECT_EQ(text::CodePageToUtf8("\xAF\xE0\xA8", 866), "\xD0\xBF\xD1\x80\xD0\xB8");
 }
 
 } // namespace
