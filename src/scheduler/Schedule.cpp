@@ -161,11 +161,10 @@ std::optional<CTime> CSchedule::GetNextRun() const {
     return m_timeLastRun.Plus(period);
 }
 
-BOOL CSchedule::IsDue() const {
+BOOL CSchedule::IsDue(CTime now) const {
     if (m_bDisabled) {
         return FALSE;
     }
-    const CTime now = CTime::GetCurrentTime();
     if (m_bOnce) {
         return now >= m_timeStart;
     }
@@ -184,9 +183,8 @@ BOOL CSchedule::IsDue() const {
     return next && now >= *next;
 }
 
-BOOL CSchedule::Advance(std::string& next) {
+BOOL CSchedule::Advance(std::string& next, CTime now) {
     next.clear();
-    const CTime now = CTime::GetCurrentTime();
     if (m_bEndDate && now > m_timeEnd) {
         return FALSE;
     }

@@ -49,10 +49,14 @@ public:
     std::unique_ptr<SCHEDULEDATA> CreateRecord() const;
     // The period of units 0 to 3; 0 for months, unknown units and invalid counts.
     void GetPeriod(CTimeSpan& span) const;
-    BOOL IsDue() const;
+    BOOL IsDue() const { return IsDue(CTime::GetCurrentTime()); }
+    BOOL IsDue(CTime now) const;
     // Moves the anchor to the latest occurrence not later than now; `next` receives the next
     // run as text. FALSE when no run remains.
-    BOOL Advance(std::string& next);
+    BOOL Advance(std::string& next) { return Advance(next, CTime::GetCurrentTime()); }
+    // The same with the "now" a caller judged the schedule due by: a run and its advance must
+    // see one time, or a clock stepping back in between leaves the run due a second time.
+    BOOL Advance(std::string& next, CTime now);
     BOOL IsCleared() const { return m_bCleared; }
     // Runs the Schedule Transfer dialog on this schedule (Qt; see ScheduleTransferDlg).
     BOOL Edit();

@@ -66,6 +66,9 @@ void CTransferScheduler::OnTimerTick() {
     }
     BusyScope busy(m_bBusy);
 
+    // One "now" for the whole pass: each run's advance is counted from the time it was found
+    // due, so a clock stepping back during the pass cannot leave a queue that just ran due again.
+    const CTime now = CTime::GetCurrentTime();
     CQueueScheduleDB db(&m_app);
     // The due entries are picked out in one read of the store that waits for no other writer
     // and holds none up; each is then acted on, from the last to the first, with nothing held
@@ -76,17 +79,17 @@ void CTransferScheduler::OnTimerTick() {
         SCHEDULEDATA record;
     };
     std::vector<DueEntry> due;
-    db.Scan([&due](int id, const std::string& name, const SCHEDULEDATA& record) {
+    db.Scan([&due, now](int id, const std::string& name, const SCHEDULEDATA& record) {
         CSchedule schedule;
         schedule.LoadFromRecord(&record);
-        if (schedule.IsDue()) {
+        if (schedule.IsDue(now)) {
             due.push_back({id, name, record});
         }
     });
     for (auto entry = due.rbegin(); entry != due.rend(); ++entry) {
         CSchedule schedule;
         schedule.LoadFromRecord(&entry->record);
-        TransferQueue(db, entry->id, entry->name, entry->record, schedule);
+        TransferQueue(db, entry->id, entry->name, entry->record, schedule, now);
     }
 }
 
@@ -95,9 +98,9 @@ void CTransferScheduler::OnTimerTick() {
 // fails puts the entry back as it was read, so it stays due and is tried at the next tick.
 // A queue whose advance cannot be recorded is not started, since it would run every minute.
 void CTransferScheduler::TransferQueue(CQueueScheduleDB& db, int id, const std::string& name,
-                                       const SCHEDULEDATA& read, CSchedule& schedule) {
+                                       const SCHEDULEDATA& read, CSchedule& schedule, CTime now) {
     std::string next;
-    const BOOL more = schedule.Advance(next);
+    const BOOL more = schedule.Advance(next, now);
     const std::unique_ptr<SCHEDULEDATA> advanced = more ? schedule.CreateRecord() : nullptr;
     if (more && advanced == nullptr) {
         return;

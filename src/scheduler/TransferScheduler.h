@@ -1,6 +1,7 @@
 // Hands due queues to the client once a minute and moves their schedules on.
 #pragma once
 
+#include "platform/Time.h"
 #include "platform/Types.h"
 #include "platform/Window.h"
 
@@ -35,7 +36,7 @@ public:
 
 private:
     void TransferQueue(CQueueScheduleDB& db, int id, const std::string& name,
-                       const SCHEDULEDATA& read, CSchedule& schedule);
+                       const SCHEDULEDATA& read, CSchedule& schedule, CTime now);
     void ReportFailure(int id, const std::string& name, const std::string& why);
     // Nothing is logged before Attach.
     void LogTimeStamp();

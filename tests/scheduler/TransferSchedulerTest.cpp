@@ -197,6 +197,17 @@ TEST_F(TransferSchedulerTest, RepeatingQueueIsRewrittenUnderItsIdWithTheNewAncho
     EXPECT_EQ(siblings.launches.size(), 2u);
 }
 
+TEST_F(TransferSchedulerTest, AClockSteppingBackDuringAPassRunsNoQueueTwice) {
+    Store(1, Queue("a.ftq"), Every(1, PeriodUnit::Days, Local(2025, 6, 1, 10, 0)));
+    Store(2, Queue("b.ftq"), Every(1, PeriodUnit::Days, Local(2025, 6, 1, 10, 0)));
+    siblings.onLaunch = [&] { clock.Advance(-3600); };
+    scheduler.OnTimerTick();
+    EXPECT_EQ(Stored(1)->timeLastRun, Local(2025, 6, 2, 10, 0).GetTime());
+    clock.SetNow(Local(2025, 6, 2, 10, 1, 30).GetTime());
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 2u);
+}
+
 TEST_F(TransferSchedulerTest, RepeatingQueuePastItsEndRunsOnceMoreAndIsRemoved) {
     const std::string path = Queue("daily.ftq");
     CSchedule s = Every(1, PeriodUnit::Days, Local(2025, 6, 1, 10, 0));
