@@ -60,6 +60,7 @@ BOOL CMonitorApp::InitInstance(const std::string& commandLine) {
 
     m_scheduler.Attach(&m_pMainWnd->GetLog());
     m_scheduler.Start(m_pMainWnd->GetSafeHwnd());
+    m_scheduler.ReportUnfinishedHandovers();
 
     if (CanResumeTransfers()) {
         ResumeTransfers(TRUE);
@@ -106,16 +107,16 @@ BOOL CMonitorApp::IsDownloadHelperRunning() {
     return NamedEventExists(MonitorNames::DownloadHelperEvent);
 }
 
-BOOL CMonitorApp::LaunchClient(const char* parameters, std::string* error) {
+ClientLaunch CMonitorApp::LaunchClient(const char* parameters, std::string* error) {
     if (IsClientRunning()) {
-        return TRUE;
+        return ClientLaunch::AlreadyRunning;
     }
     std::string reason;
     if (m_shell.Open(m_strClientFolder + MonitorNames::ClientExe, parameters, &reason)) {
-        return TRUE;
+        return ClientLaunch::Started;
     }
     if (error != nullptr) {
         *error = "Could not start Quorvel PRO: " + reason + ".";
     }
-    return FALSE;
+    return ClientLaunch::Failed;
 }

@@ -49,7 +49,7 @@ public:
     static BOOL NamedEventExists(const char* name);
     BOOL IsClientRunning() override;
     BOOL IsDownloadHelperRunning() override;
-    BOOL LaunchClient(const char* parameters, std::string* error = nullptr) override;
+    ClientLaunch LaunchClient(const char* parameters, std::string* error = nullptr) override;
 
     // Reads a text value into `out` (empty when the key or value cannot be read, or when it
     // does not fit the 1,024-byte buffer).

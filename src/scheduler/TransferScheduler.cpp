@@ -5,6 +5,7 @@
 #include "platform/Launch.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
+#include "scheduler/QueueHandovers.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
 #include "shell/ActivityLog.h"
@@ -93,19 +94,27 @@ void CTransferScheduler::OnTimerTick() {
     }
 }
 
-// Each due run is either handed to the client and recorded, or neither: the advanced entry
-// (or its deletion) is committed first, and only then is the client started; a start that
-// fails puts the entry back as it was read, so it stays due and is tried at the next tick.
-// A queue whose advance cannot be recorded is not started, since it would run every minute.
+// Nothing lost, nothing reported done that was not: each due run is either handed to the
+// client and recorded, or neither. The advanced entry (or its deletion) is committed first,
+// together with a note that the queue is being handed over, and only then is the client
+// started; the note goes once it started. A start that fails, or that found the client already
+// running and so started nothing, puts the entry back as it was read: it stays due and is
+// tried at a later tick. A queue whose advance cannot be recorded is not started, since it
+// would run every minute. A Monitor that dies between the two finds the note at its next start
+// and reports the run as possibly not started (ReportUnfinishedHandovers).
 void CTransferScheduler::TransferQueue(CQueueScheduleDB& db, int id, const std::string& name,
                                        const SCHEDULEDATA& read, CSchedule& schedule, CTime now) {
+    if (m_siblings.IsClientRunning()) {
+        ReportWaiting(id, name); // started by an earlier queue of this pass
+        return;
+    }
     std::string next;
     const BOOL more = schedule.Advance(next, now);
     const std::unique_ptr<SCHEDULEDATA> advanced = more ? schedule.CreateRecord() : nullptr;
     if (more && advanced == nullptr) {
         return;
     }
-    switch (db.Replace(id, name, &read, advanced.get())) {
+    switch (RecordRun(db, id, name, &read, advanced.get(), true)) {
     case CQueueScheduleDB::Change::Changed:
         return; // replaced or removed by another program since it was read
     case CQueueScheduleDB::Change::Failed:
@@ -118,14 +127,21 @@ void CTransferScheduler::TransferQueue(CQueueScheduleDB& db, int id, const std::
     }
 
     std::string error;
-    if (!m_siblings.LaunchClient(ClientParameters(name).c_str(), &error)) {
-        if (db.Replace(id, name, advanced.get(), &read) == CQueueScheduleDB::Change::Failed) {
+    const ClientLaunch launch = m_siblings.LaunchClient(ClientParameters(name).c_str(), &error);
+    if (launch != ClientLaunch::Started) {
+        if (RecordRun(db, id, name, advanced.get(), &read, false) ==
+            CQueueScheduleDB::Change::Failed) {
             error += " The queue's schedule moved on and could not be put back: " +
                      RegLastFailure(HKEY_CURRENT_USER) + ".";
+            ReportFailure(id, name, error);
+        } else if (launch == ClientLaunch::AlreadyRunning) {
+            ReportWaiting(id, name);
+        } else {
+            ReportFailure(id, name, error);
         }
-        ReportFailure(id, name, error);
         return;
     }
+    CQueueHandovers::End(id);
     m_reported.erase(id);
     LogTimeStamp();
     LogLine("Transfer Scheduler - Transferring Queue:", LogColor::Green);
@@ -136,6 +152,67 @@ void CTransferScheduler::TransferQueue(CQueueScheduleDB& db, int id, const std::
         const std::string line = "Next scheduled transfert for this queue: " + next + "\r\n";
         LogLine(line.c_str(), LogColor::Green);
     }
+}
+
+CQueueScheduleDB::Change CTransferScheduler::RecordRun(CQueueScheduleDB& db, int id,
+                                                       const std::string& name,
+                                                       const SCHEDULEDATA* expected,
+                                                       const SCHEDULEDATA* next, bool handOver) {
+    // Handing over notes the queue and putting back forgets it, in the transaction that
+    // changes the entry. The note is written first: where the store has no transactions, a
+    // crash in between then errs towards a report, never towards silence.
+    using Change = CQueueScheduleDB::Change;
+    Change change = Change::Failed;
+    {
+        CRegTransaction transaction(HKEY_CURRENT_USER);
+        if (transaction.Started() == ERROR_SUCCESS &&
+            (!handOver || CQueueHandovers::Begin(id, name))) {
+            change = db.Replace(id, name, expected, next);
+            if (change == Change::Saved && !handOver && !CQueueHandovers::End(id)) {
+                change = Change::Failed;
+            }
+            if (change == Change::Saved && transaction.Commit() != ERROR_SUCCESS) {
+                change = Change::Failed;
+            }
+        }
+    }
+    // A note for an entry that is no longer ours, or for a handover that was not recorded,
+    // must not be reported at the next start as a run that may be lost. (A put-back that
+    // failed keeps its note: that run really may never start.)
+    if (change == Change::Changed || (handOver && change == Change::Failed)) {
+        CQueueHandovers::End(id);
+    }
+    return change;
+}
+
+void CTransferScheduler::ReportUnfinishedHandovers() {
+    // Nothing lost, nothing reported done that was not: a run whose start is uncertain after a
+    // crash is told of, once, with the tray's notification; its schedule has already moved on,
+    // so it is never started twice behind the user's back.
+    for (const auto& [id, name] : CQueueHandovers::Unfinished()) {
+        if (m_pLog == nullptr) {
+            return;
+        }
+        m_pLog->AddTimeStamp();
+        m_pLog->AddLine("Transfer Scheduler - The Monitor stopped while handing over queue:",
+                        LogColor::Maroon);
+        m_pLog->AddLine(name.c_str(), LogColor::Black);
+        m_pLog->AddFailure("Quorvel PRO may not have been started with it.\r\n");
+        CQueueHandovers::End(id);
+    }
+}
+
+void CTransferScheduler::ReportWaiting(int id, const std::string& name) {
+    // Nothing lost, nothing reported done that was not: a call while the client runs starts
+    // nothing, so the queue stays due and the log says so, once while it waits.
+    std::string& reported = m_reported[id];
+    if (reported == name + "\nwaiting") {
+        return;
+    }
+    reported = name + "\nwaiting";
+    LogTimeStamp();
+    LogLine("Transfer Scheduler - Queue waits until Quorvel PRO is closed:", LogColor::Navy);
+    LogLine(name.c_str(), LogColor::Black);
 }
 
 void CTransferScheduler::ReportFailure(int id, const std::string& name, const std::string& why) {

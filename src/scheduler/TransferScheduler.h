@@ -4,11 +4,11 @@
 #include "platform/Time.h"
 #include "platform/Types.h"
 #include "platform/Window.h"
+#include "scheduler/QueueScheduleDB.h"
 
 #include <map>
 #include <string>
 
-class CQueueScheduleDB;
 class CSchedule;
 class CWinApp;
 struct SCHEDULEDATA;
@@ -30,6 +30,8 @@ public:
     BOOL IsEnabled() const { return m_bEnabled; }
     // One scheduler pass.
     void OnTimerTick();
+    // At start-up: tells of queues an earlier Monitor was handing to the client when it ended.
+    void ReportUnfinishedHandovers();
 
     // The client's parameter string for a queue file: "ftq://<path>" as one quoted argument.
     static std::string ClientParameters(const std::string& queuePath);
@@ -37,7 +39,13 @@ public:
 private:
     void TransferQueue(CQueueScheduleDB& db, int id, const std::string& name,
                        const SCHEDULEDATA& read, CSchedule& schedule, CTime now);
+    // Changes the entry from `expected` to `next` and notes (handOver) or forgets the handover,
+    // all or nothing.
+    CQueueScheduleDB::Change RecordRun(CQueueScheduleDB& db, int id, const std::string& name,
+                                       const SCHEDULEDATA* expected, const SCHEDULEDATA* next,
+                                       bool handOver);
     void ReportFailure(int id, const std::string& name, const std::string& why);
+    void ReportWaiting(int id, const std::string& name);
     // Nothing is logged before Attach.
     void LogTimeStamp();
     void LogLine(const char* text, COLORREF color);

@@ -392,7 +392,7 @@ bool CMainFrame::IsTrayAvailable() const {
 
 void CMainFrame::StartClient() {
     std::string error;
-    if (!m_app.LaunchClient(nullptr, &error)) {
+    if (m_app.LaunchClient(nullptr, &error) == ClientLaunch::Failed) {
         m_wndLog.AddTimeStamp();
         m_wndLog.AddFailure(error.c_str());
     }

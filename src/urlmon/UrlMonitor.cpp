@@ -125,7 +125,11 @@ void CUrlMonitor::OnTimerTick() {
         return;
     }
     std::string error;
-    const BOOL started = m_siblings.LaunchClient(nullptr, &error);
+    const ClientLaunch launch = m_siblings.LaunchClient(nullptr, &error);
+    if (launch == ClientLaunch::AlreadyRunning) {
+        return; // the client came up since the look above: it sees the copy itself
+    }
+    const BOOL started = launch == ClientLaunch::Started;
     if (m_pLog != nullptr) {
         m_pLog->AddTimeStamp();
         m_pLog->AddLine("URL Monitor: Starting Quorvel PRO.", LogColor::Green);

@@ -144,7 +144,7 @@ TEST_F(MonitorAppTest, LaunchClientStartsTheClientUnlessItsEventExists) {
     SetMachinePath("/opt/client");
     CMonitorApp app(desktop, clipboard, shell);
     ASSERT_TRUE(app.InitInstance(""));
-    app.LaunchClient(nullptr);
+    EXPECT_EQ(app.LaunchClient(nullptr), ClientLaunch::Started);
     app.LaunchClient("\"ftq://a b\"");
     ASSERT_EQ(shell.starts.size(), 2u);
     EXPECT_EQ(shell.starts[0].file, "/opt/client/Quorvel PRO.exe");
@@ -153,7 +153,7 @@ TEST_F(MonitorAppTest, LaunchClientStartsTheClientUnlessItsEventExists) {
 
     CHandle client(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::ClientEvent));
     EXPECT_TRUE(app.IsClientRunning());
-    app.LaunchClient(nullptr);
+    EXPECT_EQ(app.LaunchClient(nullptr), ClientLaunch::AlreadyRunning);
     EXPECT_EQ(shell.starts.size(), 2u);
     client.Close();
     EXPECT_FALSE(app.IsClientRunning());

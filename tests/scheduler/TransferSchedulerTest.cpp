@@ -4,6 +4,7 @@
 #include "app/SiblingPrograms.h"
 #include "platform/Clock.h"
 #include "platform/Launch.h"
+#include "scheduler/QueueHandovers.h"
 #include "scheduler/Schedule.h"
 #include "support/Fakes.h"
 #include "support/PrivateEnvTest.h"
@@ -297,21 +298,61 @@ TEST_F(TransferSchedulerTest, WhileTheClientRunsNothingIsTouchedAndMissedRunsGiv
     EXPECT_EQ(Stored(1)->timeLastRun, Local(2025, 6, 2, 10, 20).GetTime());
 }
 
-TEST_F(TransferSchedulerTest, DueQueuesRunFromTheLastIdToTheFirstAndAllAdvance) {
+TEST_F(TransferSchedulerTest, QueuesDueAfterTheClientCameUpInAPassStayDueAndWait) {
     const std::string a = Queue("a.ftq");
     const std::string b = Queue("b.ftq");
-    Store(1, a, Every(1, PeriodUnit::Hours, Local(2025, 6, 2, 9, 0)));
+    Store(1, a, Once(Local(2025, 6, 2, 9, 0)));
     Store(2, b, Every(1, PeriodUnit::Hours, Local(2025, 6, 2, 9, 0)));
-    // The client started by the first launch already runs at the second; the engine does
-    // not look and advances both.
+    const auto first = Stored(1)->ToBytes();
     siblings.onLaunch = [&] { siblings.clientRunning = TRUE; };
     scheduler.OnTimerTick();
-    EXPECT_EQ(siblings.launches, (std::vector<std::string>{Param(b), Param(a)}));
-    EXPECT_EQ(log.lines.size(), 8u);
-    EXPECT_EQ(log.lines[2].text, b);
-    EXPECT_EQ(log.lines[6].text, a);
-    EXPECT_EQ(Stored(1)->timeLastRun, Local(2025, 6, 2, 10, 0).GetTime());
-    EXPECT_EQ(Stored(2)->timeLastRun, Local(2025, 6, 2, 10, 0).GetTime());
+    EXPECT_EQ(siblings.launches, std::vector<std::string>{Param(b)});
+    EXPECT_EQ(log.Texts().back(), a);
+    EXPECT_EQ(log.Texts()[5], "Transfer Scheduler - Queue waits until Quorvel PRO is closed:");
+    EXPECT_EQ(Stored(1)->ToBytes(), first);
+
+    // The client that comes up between the look and the start: nothing started, kept due.
+    siblings.onLaunch = nullptr;
+    siblings.clientRunning = FALSE;
+    int looks = 0;
+    struct LateClient : CFakeSiblings {
+        int* looks;
+        BOOL IsClientRunning() override { return ++*looks > 2 ? TRUE : FALSE; }
+    } late;
+    late.looks = &looks;
+    CTransferScheduler other(app, late);
+    other.Start(&window);
+    other.OnTimerTick();
+    EXPECT_EQ(Stored(1)->ToBytes(), first);
+    EXPECT_TRUE(CQueueHandovers::Unfinished().empty());
+
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.back(), Param(a));
+    EXPECT_FALSE(SubkeyExists("1"));
+}
+
+TEST_F(TransferSchedulerTest, AMonitorDyingBetweenRecordingAndStartingIsReportedAtTheNextStart) {
+    const std::string path = Queue("q.ftq");
+    Store(1, path, Once(Local(2025, 6, 2, 9, 0)));
+    Store(2, path, Once(Local(2025, 6, 2, 9, 0)));
+    siblings.onLaunch = [&] {
+        if (siblings.launches.size() == 2) {
+            throw 9; // the process ends here, with the run recorded
+        }
+    };
+    EXPECT_THROW(scheduler.OnTimerTick(), int);
+    EXPECT_EQ(db.GetIdList(), nullptr);
+
+    CFakeLog next;
+    CTransferScheduler restarted(app, siblings);
+    restarted.Attach(&next);
+    restarted.ReportUnfinishedHandovers();
+    restarted.ReportUnfinishedHandovers();
+    EXPECT_EQ(next.Texts(), (std::vector<std::string>{
+                                "<timestamp>",
+                                "Transfer Scheduler - The Monitor stopped while handing over "
+                                "queue:",
+                                path, "Quorvel PRO may not have been started with it.\r\n"}));
 }
 
 TEST_F(TransferSchedulerTest, ANestedTickReturnsAtOnce) {
@@ -380,6 +421,11 @@ TEST_F(TransferSchedulerTest, InTheApplicationTheClientIsStartedFromItsFolder) {
     ASSERT_TRUE(monitor.InitInstance(""));
     const std::string path = Queue("my queue.ftq");
     Store(1, path, Once(Local(2025, 6, 2, 9, 0)));
+    Store(2, path, Once(Local(2025, 6, 2, 9, 0)));
+    CHandle started;
+    shell.onOpen = [&] {
+        started = CHandle(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::ClientEvent));
+    };
 
     {
         CHandle client(CreateEventA(nullptr, FALSE, FALSE, MonitorNames::ClientEvent));
@@ -391,8 +437,12 @@ TEST_F(TransferSchedulerTest, InTheApplicationTheClientIsStartedFromItsFolder) {
     EXPECT_EQ(shell.starts[0].file, "/opt/quorvel/Quorvel PRO.exe");
     EXPECT_EQ(SplitCommandLine(shell.starts[0].parameters),
               std::vector<std::string>{"ftq://" + path});
-    EXPECT_EQ(desktop.frame.log.Texts(),
-              (std::vector<std::string>{"<timestamp>", kRun, path, kNoMore}));
+    EXPECT_EQ(desktop.frame.log.Texts().size(), 7u); // one handed over, one waiting
+    EXPECT_TRUE(SubkeyExists("1"));
+    started.Close();
+    monitor.m_scheduler.OnTimerTick();
+    EXPECT_EQ(shell.starts.size(), 2u);
+    EXPECT_EQ(db.GetIdList(), nullptr);
     monitor.ExitInstance();
 }
 

@@ -2,6 +2,9 @@
 
 bool CFakeShell::Open(const std::string& file, const char* parameters, std::string* error) {
     starts.push_back({file, parameters != nullptr ? parameters : "", parameters != nullptr});
+    if (onOpen) {
+        onOpen();
+    }
     if (!succeed && error != nullptr) {
         *error = "refused by the test";
     }

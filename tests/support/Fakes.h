@@ -22,14 +22,19 @@ public:
     bool Open(const std::string& file, const char* parameters, std::string* error) override;
     std::vector<Start> starts;
     bool succeed = true;
+    std::function<void()> onOpen;
 };
 
-// The client as the monitors see it; a launch fails with `failure` when that is set.
+// The client as the monitors see it: a launch does nothing while `clientRunning`, and fails
+// with `failure` when that is set.
 class CFakeSiblings : public ISiblingPrograms {
 public:
     BOOL IsClientRunning() override { return clientRunning ? TRUE : FALSE; }
     BOOL IsDownloadHelperRunning() override { return FALSE; }
-    BOOL LaunchClient(const char* parameters, std::string* error) override {
+    ClientLaunch LaunchClient(const char* parameters, std::string* error) override {
+        if (IsClientRunning()) {
+            return ClientLaunch::AlreadyRunning;
+        }
         launches.push_back(parameters != nullptr ? parameters : "<none>");
         if (onLaunch) {
             onLaunch();
@@ -37,7 +42,7 @@ public:
         if (!failure.empty() && error != nullptr) {
             *error = failure;
         }
-        return failure.empty() ? TRUE : FALSE;
+        return failure.empty() ? ClientLaunch::Started : ClientLaunch::Failed;
     }
     bool clientRunning = false;
     std::string failure;
