@@ -32,9 +32,11 @@ class CBenchSiblings : public ISiblingPrograms {
 public:
     BOOL IsClientRunning() override { return FALSE; }
     BOOL IsDownloadHelperRunning() override { return FALSE; }
-    BOOL LaunchClient(const char* parameters, std::string* error) override {
+    ClientLaunch LaunchClient(const char* parameters, std::string* error) override {
         ++launches;
-        return client.empty() || SystemShell().Open(client, parameters, error) ? TRUE : FALSE;
+        return client.empty() || SystemShell().Open(client, parameters, error)
+                   ? ClientLaunch::Started
+                   : ClientLaunch::Failed;
     }
     std::string client;
     long launches = 0;

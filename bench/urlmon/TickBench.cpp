@@ -20,9 +20,9 @@ class CCountingSiblings : public ISiblingPrograms {
 public:
     BOOL IsClientRunning() override { return FALSE; }
     BOOL IsDownloadHelperRunning() override { return FALSE; }
-    BOOL LaunchClient(const char*, std::string*) override {
+    ClientLaunch LaunchClient(const char*, std::string*) override {
         ++launches;
-        return TRUE;
+        return ClientLaunch::Started;
     }
     int launches = 0;
 };
