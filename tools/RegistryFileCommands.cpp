@@ -3,10 +3,12 @@
 #include "Command.h"
 
 #include "System.h"
+#include "platform/Text.h"
 #include "platform/registry/RegFile.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -16,10 +18,15 @@ namespace ctl {
 namespace {
 
 const char* const kImportHelp =
-    "usage: quorvel-monitorctl import FILE\n"
+    "usage: quorvel-monitorctl import [--codepage N] FILE\n"
     "\n"
     "Loads a registry file into the store: all of it, or, when anything in it is wrong,\n"
     "nothing (the error names the line). FILE '-' reads standard input.\n"
+    "\n"
+    "Text is stored as UTF-8. An 8-bit file that is not UTF-8 was written on Windows in its\n"
+    "ANSI code page: it is read as Windows-1252, or as code page N (1252 Western, 1251\n"
+    "Cyrillic, 866 Cyrillic DOS). A typed hex text (hex(1), hex(2), hex(7)) in a 5.00 file\n"
+    "is UTF-16; its units DC80 to DCFF stand for bytes that are not UTF-8, kept as they are.\n"
     "\n"
     "Headers: 'Windows Registry Editor Version 5.00' (UTF-16LE with byte-order mark, or UTF-8)\n"
     "and 'REGEDIT4'. Lines: [KEY], [-KEY] (delete with everything below), \"name\"=\"text\",\n"
@@ -29,7 +36,8 @@ const char* const kImportHelp =
     "\n"
     "Limits, those of the Windows registry: each part of a key name at most 255 characters,\n"
     "a value name at most 16,383, keys at most 512 levels below their root (characters\n"
-    "counted as bytes of UTF-8); the file at most 256 MiB. A file beyond them is refused.\n"
+    "counted in UTF-16 units, as the registry counts them); the file at most 256 MiB. A file\n"
+    "beyond them is refused.\n"
     "\n"
     "Exit status: 0 loaded, 2 bad usage, unreadable or malformed file, store not writable.\n";
 
@@ -43,7 +51,11 @@ const char* const kExportHelp =
     "is replaced only by a complete new one, which keeps its mode (a new file is 0600).\n"
     "\n"
     "  --utf8      version 5.00 header, UTF-8 (default: UTF-16LE with byte-order mark)\n"
-    "  --regedit4  REGEDIT4 header, names and texts as stored\n"
+    "  --regedit4  REGEDIT4 header, UTF-8\n"
+    "\n"
+    "A text whose bytes are not UTF-8 is written as typed hex (hex(1), hex(2), hex(7)): in a\n"
+    "5.00 file as UTF-16 with each such byte the unit DC00 plus the byte, in REGEDIT4 as the\n"
+    "bytes. A name that is not UTF-8 fits only the UTF-16 file; the others refuse it.\n"
     "\n"
     "Exit status: 0 written, 1 no such key, 2 bad usage, the store cannot be read or the file\n"
     "cannot be written.\n";
@@ -106,10 +118,22 @@ int RunImport(const Args& args) {
         std::fputs(kImportHelp, stdout);
         return kOk;
     }
-    if (args.size() != 1) {
+    int codePage = 1252;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--codepage" && i + 1 < args.size()) {
+            codePage = std::atoi(args[++i].c_str());
+            if (!text::KnownCodePage(codePage)) {
+                return Fail("import: code page '" + args[i] + "' is not one of 1252, 1251, 866");
+            }
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 1) {
         return Fail("import: expected one FILE (try 'import --help')");
     }
-    const std::string& file = args[0];
+    const std::string& file = positional[0];
     std::string bytes;
     std::string why;
     if (!ReadRegFileBytes(file, &bytes, &why)) {
@@ -117,7 +141,7 @@ int RunImport(const Args& args) {
     }
     std::vector<registry::RegFileKey> keys;
     registry::RegFileError error;
-    if (!registry::ParseRegFile(bytes, &keys, &error)) {
+    if (!registry::ParseRegFile(bytes, &keys, &error, codePage)) {
         return Fail("import: " + file + ": " + error.Text() + "; nothing was imported");
     }
     if (!registry::ApplyRegFile(keys, &error)) {

@@ -149,8 +149,6 @@ TEST(RegFileParseTest, AMalformedFileIsRefusedWithTheLineOfItsProblem) {
     std::vector<RegFileKey> keys;
     RegFileError error;
     EXPECT_FALSE(ParseRegFile(Utf16("REGEDIT4\n") + "x", &keys, &error)); // odd byte count
-    EXPECT_FALSE(ParseRegFile(Utf16("REGEDIT4\n\n") + std::string("\x00\xDC", 2), &keys, &error));
-    EXPECT_EQ(error.line, 3);
 }
 
 class RegFileStoreTest : public PrivateEnvTest {
@@ -255,35 +253,49 @@ TEST_F(RegFileStoreTest, ExportReadsBackByteExactInEveryFormat) {
     // Texts the editor can show are written as texts, numbers as dwords.
     const std::string utf8 = Export("HKEY_CURRENT_USER\\T\\Numbers\\", RegFileFormat::Utf8);
     EXPECT_NE(utf8.find("\"dword\"=dword:12345678\r\n"), std::string::npos) << utf8;
-    // A 5.00 file holds Unicode: 8-bit texts are read in the ANSI code page (1252), as the
-    // registry itself converts them, and text types in hex are UTF-16.
+    // Text that is not UTF-8 keeps its bytes in the typed hex form; in a 5.00 file each such
+    // byte is the UTF-16 unit 0xDC00 + byte.
     const std::string plain = Export("HKCU\\T\\Plain", RegFileFormat::Utf8);
-    EXPECT_NE(plain.find("\"latin1\"=\"\xc3\xa9t\xc3\xa9\xe2\x82\xac\"\r\n"), std::string::npos)
+    EXPECT_NE(plain.find("\"latin1\"=hex(1):e9,dc,74,00,e9,dc,80,dc,00,00\r\n"), std::string::npos)
         << plain;
-    EXPECT_NE(plain.find("\"expand\"=hex(2):25,00,54,00,25,00,e9,00,00,00\r\n"), std::string::npos)
+    EXPECT_NE(plain.find("\"expand\"=hex(2):25,00,54,00,25,00,e9,dc,00,00\r\n"), std::string::npos)
         << plain;
+    EXPECT_NE(
+        Export("HKCU\\T\\Plain", RegFileFormat::Regedit4).find("\"latin1\"=hex(1):e9,74,e9,80,00"),
+        std::string::npos);
     EXPECT_NE(Export("HKCU\\T\\Plain", RegFileFormat::Utf8).find("@=\"the default\"\r\n"),
               std::string::npos);
 }
 
-TEST_F(RegFileStoreTest, NamesAUtf16FileCannotHoldAreRefusedNotMangled) {
-    Set(HKEY_CURRENT_USER, "N\\bad \xff name", "v", REG_SZ, std::string("x\0", 2));
+TEST_F(RegFileStoreTest, NamesThatAreNotUtf8GoOnlyIntoAUtf16File) {
+    Set(HKEY_CURRENT_USER, "N\\bad \xff name", "v \xfe", REG_SZ, std::string("x\0", 2));
     Root root;
     std::vector<std::string> path;
     std::string why;
     ASSERT_TRUE(registry::ParseKeyName("HKCU\\N", &root, &path, &why));
     std::string out;
-    EXPECT_EQ(registry::ExportRegFile(root, path, RegFileFormat::Utf16, &out, &why),
-              registry::Status::Unavailable);
-    EXPECT_FALSE(why.empty());
-    // UTF-8 and REGEDIT4 files carry the bytes as they are.
-    const std::string raw = Export("HKCU\\N", RegFileFormat::Utf8);
+    // An 8-bit file with them would be read back in a code page.
+    for (const auto format : {RegFileFormat::Utf8, RegFileFormat::Regedit4}) {
+        EXPECT_EQ(registry::ExportRegFile(root, path, format, &out, &why),
+                  registry::Status::Unavailable);
+        EXPECT_FALSE(why.empty());
+    }
+    const std::string utf16 = Export("HKCU\\N", RegFileFormat::Utf16);
     ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "N"), ERROR_SUCCESS);
     RegFileError error;
-    ASSERT_TRUE(Import(raw, &error)) << error.Text();
+    ASSERT_TRUE(Import(utf16, &error)) << error.Text();
     DWORD type = 0;
     std::string bytes;
-    EXPECT_TRUE(Get(HKEY_CURRENT_USER, "N\\bad \xff name", "v", &type, &bytes));
+    EXPECT_TRUE(Get(HKEY_CURRENT_USER, "N\\bad \xff name", "v \xfe", &type, &bytes));
+
+    // An 8-bit file that is not UTF-8 comes from Windows, in its ANSI code page.
+    std::vector<RegFileKey> keys;
+    ASSERT_TRUE(
+        ParseRegFile("REGEDIT4\n[HKCU\\\xcf\xf0]\n\"v\"=hex(2):e9,00\n", &keys, &error, 1251));
+    EXPECT_EQ(keys[0].path[0], "\xD0\x9F\xD1\x80");
+    EXPECT_EQ(keys[0].values[0].data, Bytes(std::string("\xD0\xB9\0", 3)));
+    ASSERT_TRUE(ParseRegFile("REGEDIT4\n[HKCU\\k]\n\"v\"=\"\xe9\"\n", &keys, &error));
+    EXPECT_EQ(keys[0].values[0].data, Bytes(std::string("\xC3\xA9\0", 3)));
 
     EXPECT_EQ(registry::ExportRegFile(root, {"missing"}, RegFileFormat::Utf8, &out, &why),
               registry::Status::NotFound);

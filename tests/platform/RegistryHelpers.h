@@ -26,7 +26,7 @@ inline LSTATUS GetBytes(HKEY key, const char* name, DWORD* type, std::string* by
 
 inline std::vector<std::string> Subkeys(HKEY key) {
     std::vector<std::string> names;
-    char name[256];
+    char name[kMaxRegNameBytes + 1];
     for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
         names.emplace_back(name);
     }
@@ -35,14 +35,14 @@ inline std::vector<std::string> Subkeys(HKEY key) {
 
 inline std::vector<std::string> ValueNames(HKEY key) {
     std::vector<std::string> names;
-    char name[300];
+    std::vector<char> name(kMaxRegValueNameBytes + 1);
     for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof name;
-        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        auto length = static_cast<DWORD>(name.size());
+        if (RegEnumValueA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS) {
             break;
         }
-        names.emplace_back(name, length);
+        names.emplace_back(name.data(), length);
     }
     return names;
 }

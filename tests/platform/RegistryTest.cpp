@@ -2,6 +2,8 @@
 // registry itself: the same expectations hold for both.
 #include "platform/registry/Registry.h"
 #include "RegistryHelpers.h"
+#include "platform/Text.h"
+#include "platform/registry/RegFile.h"
 #include "support/PrivateEnvTest.h"
 
 #include <algorithm>
@@ -248,6 +250,78 @@ TEST_F(RegistryTest, AccessMaskIsHonoured) {
     ASSERT_EQ(writeOnly.Open(HKEY_CURRENT_USER, "Mask", KEY_WRITE), ERROR_SUCCESS);
     char name[128];
     EXPECT_EQ(RegEnumKeyA(writeOnly.Get(), 0, name, sizeof name), ERROR_ACCESS_DENIED);
+}
+
+// Names and texts of every script, the longest key name the registry takes (in UTF-16 units,
+// 510 bytes here), and bytes that are not UTF-8: each goes in, matches in any case, and comes
+// back unchanged, also through a registry file.
+TEST_F(RegistryTest, TextOfEveryScriptGoesInAndOutUnchangedAndMatchesInAnyCase) {
+    std::string longest;
+    for (int i = 0; i < 255; ++i) {
+        longest += "\xC3\xA9";
+    }
+    const std::vector<std::string> names = {"ASCII",
+                                            "Gr\xC3\xBC\xC3\x9F"
+                                            "e caf\xC3\xA9",
+                                            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+                                            "\xE6\x97\xA5\xE6\x9C\xAC",
+                                            "emoji \xF0\x9F\x98\x80",
+                                            longest,
+                                            "bytes \xF6\xFF"};
+    const auto check = [&names] {
+        for (const auto& name : names) {
+            // Upper-cased by the registry's own rule: Wine's registry answers these alike.
+            const std::string upper = text::FoldName(name);
+            CRegKey key;
+            ASSERT_EQ(key.Open(HKEY_CURRENT_USER, ("Unicode\\" + upper).c_str(), KEY_READ),
+                      ERROR_SUCCESS)
+                << name;
+            DWORD type = 0;
+            std::string bytes;
+            ASSERT_EQ(GetBytes(key.Get(), upper.c_str(), &type, &bytes), ERROR_SUCCESS) << name;
+            EXPECT_EQ(bytes, name + '\0');
+            EXPECT_EQ(ValueNames(key.Get()), std::vector<std::string>{name});
+        }
+        CRegKey all;
+        ASSERT_EQ(all.Open(HKEY_CURRENT_USER, "Unicode", KEY_READ), ERROR_SUCCESS);
+        auto listed = Subkeys(all.Get());
+        std::sort(listed.begin(), listed.end());
+        auto expected = names;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(listed, expected);
+    };
+    for (const auto& name : names) {
+        CRegKey key;
+        ASSERT_EQ(key.Create(HKEY_CURRENT_USER, ("Unicode\\" + name).c_str()), ERROR_SUCCESS)
+            << name;
+        ASSERT_EQ(SetBytes(key.Get(), name.c_str(), REG_SZ, name + '\0'), ERROR_SUCCESS);
+    }
+    check();
+    CRegKey other;
+    EXPECT_NE(other.Open(HKEY_CURRENT_USER,
+                         "Unicode\\Gr\xC3\xBC\xC3\x9F"
+                         "e cafe",
+                         KEY_READ),
+              ERROR_SUCCESS);
+    EXPECT_NE(other.Create(HKEY_CURRENT_USER, ("Unicode\\" + longest + "e").c_str()),
+              ERROR_SUCCESS);
+
+    std::string file;
+    std::string why;
+    ASSERT_EQ(registry::ExportRegFile(registry::Root::CurrentUser, {"Unicode"},
+                                      registry::RegFileFormat::Utf16, &file, &why),
+              registry::Status::Ok)
+        << why;
+    ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Unicode"), ERROR_SUCCESS);
+    std::vector<registry::RegFileKey> keys;
+    registry::RegFileError error;
+    ASSERT_TRUE(registry::ParseRegFile(file, &keys, &error) && registry::ApplyRegFile(keys, &error))
+        << error.Text();
+    check();
+    std::string again;
+    registry::ExportRegFile(registry::Root::CurrentUser, {"Unicode"},
+                            registry::RegFileFormat::Utf16, &again, &why);
+    EXPECT_EQ(again, file);
 }
 
 } // namespace

@@ -396,3 +396,44 @@ TEST_F(RegistryTest, WriteTransactionIsAllOrNothing) {
 }
 
 } // namespace
+
+namespace {
+
+// A store of the earlier version folded ASCII letters only and may hold 8-bit text.
+TEST_F(RegistryTest, AnEarlierStoreIsFoldedAgainAndLosesNothing) {
+    CRegKey old;
+    ASSERT_EQ(old.Create(HKEY_CURRENT_USER, "Old"), ERROR_SUCCESS);
+    registry::Store::CloseAll();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_env.UserStore().c_str(), &db), SQLITE_OK);
+    const auto blob = [](const char* text) { return std::string("CAST('") + text + "' AS BLOB)"; };
+    const std::string rows =
+        "INSERT INTO keys(parent, name, fold) SELECT id, " + blob("Schl\xC3\xBCssel \xC3\x84") +
+        ", " + blob("SCHL\xC3\xBCSSEL \xC3\x84") + " FROM keys WHERE name=CAST('Old' AS BLOB);" +
+        "INSERT INTO keys(parent, name, fold) SELECT id, " + blob("SCHL\xC3\x9CSSEL \xC3\xA4") +
+        ", " + blob("SCHL\xC3\x9CSSEL \xC3\xA4") + " FROM keys WHERE name=CAST('Old' AS BLOB);" +
+        "INSERT INTO vals SELECT id, " + blob("Caf\xC3\xA9") + ", " + blob("CAF\xC3\xA9") +
+        ", 1, x'6AF6726700' FROM keys WHERE name=CAST('Old' AS BLOB);" +
+        "INSERT INTO vals SELECT id, " + blob("CAF\xC3\x89") + ", " + blob("CAF\xC3\x89") +
+        ", 1, x'00' FROM keys WHERE name=CAST('Old' AS BLOB); PRAGMA user_version=1;";
+    ASSERT_EQ(sqlite3_exec(db, rows.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(old.Open(HKEY_CURRENT_USER, "OLD", KEY_READ), ERROR_SUCCESS);
+    testing::internal::GetCapturedStderr();
+    auto keys = Subkeys(old.Get());
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (std::vector<std::string>{"SCHL\xC3\x9CSSEL \xC3\xA4 (2)",
+                                              "Schl\xC3\xBCssel \xC3\x84"}));
+    CRegKey sub;
+    EXPECT_EQ(sub.Open(old.Get(), "SCHL\xC3\x9CSSEL \xC3\xA4", KEY_READ), ERROR_SUCCESS);
+    DWORD type = 0;
+    std::string bytes;
+    ASSERT_EQ(GetBytes(old.Get(), "caf\xC3\xA9 (2)", &type, &bytes), ERROR_SUCCESS);
+    EXPECT_EQ(bytes, std::string("j\xF6rg\0", 5)); // 8-bit text kept as it was
+    EXPECT_EQ(GetBytes(old.Get(), "caf\xC3\xA9", &type, &bytes), ERROR_SUCCESS);
+    EXPECT_EQ(bytes, std::string(1, '\0'));
+}
+
+} // namespace

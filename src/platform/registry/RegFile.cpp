@@ -1,5 +1,6 @@
 #include "platform/registry/RegFile.h"
 
+#include "platform/Text.h"
 #include "platform/registry/Registry.h"
 
 #include <cstdio>
@@ -18,218 +19,9 @@ bool Fail(RegFileError* error, int line, const std::string& message) {
     return false;
 }
 
-void AppendUtf8(std::string* out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        *out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        *out += static_cast<char>(0xC0 | (cp >> 6));
-        *out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        *out += static_cast<char>(0xE0 | (cp >> 12));
-        *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        *out += static_cast<char>(0xF0 | (cp >> 18));
-        *out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// UTF-16LE (after its byte-order mark) to UTF-8; a broken surrogate pair is refused with the
-// line it is on.
-bool DecodeUtf16(const std::string& bytes, std::string* out, RegFileError* error) {
-    if (bytes.size() % 2 != 0) {
-        return Fail(error, 0, "the file is UTF-16 but has an odd number of bytes");
-    }
-    int line = 1;
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        std::uint32_t unit = static_cast<BYTE>(bytes[i]) | (static_cast<BYTE>(bytes[i + 1]) << 8);
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            if (i + 3 >= bytes.size()) {
-                return Fail(error, line, "broken UTF-16 character");
-            }
-            const std::uint32_t low =
-                static_cast<BYTE>(bytes[i + 2]) | (static_cast<BYTE>(bytes[i + 3]) << 8);
-            if (low < 0xDC00 || low > 0xDFFF) {
-                return Fail(error, line, "broken UTF-16 character");
-            }
-            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            return Fail(error, line, "broken UTF-16 character");
-        }
-        if (unit == '\n') {
-            ++line;
-        }
-        AppendUtf8(out, unit);
-    }
-    return true;
-}
-
-// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsUtf8(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<BYTE>(text[i]);
-        int extra = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= text.size()) {
-            return false;
-        }
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<BYTE>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        static const std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return true;
-}
-
-// The registry's A calls carry text in the ANSI code page (1252 here, as on the client's
-// Windows); "Windows Registry Editor Version 5.00" files carry Unicode. 0x80-0x9F follow the code
-// page (the five it leaves open map to the C1 controls of the same value, as Windows maps them),
-// every other byte is the Latin-1 character of its value.
-constexpr std::uint16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::uint32_t AnsiToUnicode(BYTE b) {
-    return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b;
-}
-
-bool UnicodeToAnsi(std::uint32_t cp, BYTE* out) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-        *out = static_cast<BYTE>(cp);
-        return true;
-    }
-    for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == cp) {
-            *out = static_cast<BYTE>(0x80 + i);
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string AnsiToUtf8(const std::string& ansi) {
-    std::string out;
-    for (const char c : ansi) {
-        AppendUtf8(&out, AnsiToUnicode(static_cast<BYTE>(c)));
-    }
-    return out;
-}
-
-// Well-formed UTF-8 (as IsUtf8 checks) into the code page; false for a character it lacks.
-bool Utf8ToAnsi(const std::string& utf8, std::string* ansi) {
-    ansi->clear();
-    if (!IsUtf8(utf8)) {
-        return false;
-    }
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<BYTE>(utf8[i]);
-        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : 3;
-        std::uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < utf8.size(); ++k) {
-            cp = (cp << 6) | (static_cast<BYTE>(utf8[i + k]) & 0x3F);
-        }
-        BYTE b = 0;
-        if (!UnicodeToAnsi(cp, &b)) {
-            return false;
-        }
-        *ansi += static_cast<char>(b);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return true;
-}
-
-std::vector<BYTE> AnsiToUtf16(const std::vector<BYTE>& ansi) {
-    std::vector<BYTE> out;
-    for (const BYTE b : ansi) {
-        const std::uint32_t unit = AnsiToUnicode(b);
-        out.push_back(static_cast<BYTE>(unit));
-        out.push_back(static_cast<BYTE>(unit >> 8));
-    }
-    return out;
-}
-
-bool Utf16ToAnsi(const std::vector<BYTE>& utf16, std::vector<BYTE>* ansi) {
-    if (utf16.size() % 2 != 0) {
-        return false;
-    }
-    ansi->clear();
-    for (std::size_t i = 0; i < utf16.size(); i += 2) {
-        BYTE b = 0;
-        if (!UnicodeToAnsi(utf16[i] | (utf16[i + 1] << 8), &b)) {
-            return false;
-        }
-        ansi->push_back(b);
-    }
-    return true;
-}
-
 // Types whose data is text: a registry editor writes their hex(N) data in UTF-16 in a 5.00 file.
 bool IsTextType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
-std::string EncodeUtf16(const std::string& utf8) {
-    std::string out = "\xFF\xFE";
-    std::size_t i = 0;
-    const auto put = [&out](std::uint32_t unit) {
-        out += static_cast<char>(unit & 0xFF);
-        out += static_cast<char>(unit >> 8);
-    };
-    while (i < utf8.size()) {
-        const auto c = static_cast<BYTE>(utf8[i]);
-        std::uint32_t cp = c;
-        int extra = 0;
-        if (c >= 0xF0) {
-            cp = c & 0x07;
-            extra = 3;
-        } else if (c >= 0xE0) {
-            cp = c & 0x0F;
-            extra = 2;
-        } else if (c >= 0xC0) {
-            cp = c & 0x1F;
-            extra = 1;
-        }
-        for (int k = 1; k <= extra; ++k) {
-            cp = (cp << 6) | (static_cast<BYTE>(utf8[i + k]) & 0x3F);
-        }
-        i += static_cast<std::size_t>(extra) + 1;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            put(0xD800 + (cp >> 10));
-            put(0xDC00 + (cp & 0x3FF));
-        } else {
-            put(cp);
-        }
-    }
-    return out;
 }
 
 std::string Trim(const std::string& text) {
@@ -363,7 +155,7 @@ bool SplitKeyPath(const std::string& rest, std::vector<std::string>* path, std::
             *error = "the key name has an empty part (two backslashes in a row)";
             return false;
         }
-        if (part.size() > kMaxRegNameLength) {
+        if (text::Utf16Length(part) > kMaxRegNameLength) {
             *error = "a key name part is longer than " + std::to_string(kMaxRegNameLength) +
                      " characters";
             return false;
@@ -382,8 +174,15 @@ bool SplitKeyPath(const std::string& rest, std::vector<std::string>* path, std::
     return true;
 }
 
+// How a file's hex(N) text data is written: UTF-16LE in a version 5.00 file, else 8-bit bytes
+// (UTF-8, or the code page an ANSI file was read in).
+struct HexText {
+    bool utf16 = false;
+    int codePage = 0; // 0: the bytes as they are
+};
+
 // One value line ("name"=data or @=data), continuation already joined.
-bool ParseValue(const std::string& text, bool unicode, RegFileValue* value, std::string* why) {
+bool ParseValue(const std::string& text, HexText hexText, RegFileValue* value, std::string* why) {
     std::size_t pos = 0;
     if (text[0] == '@') {
         value->name.clear();
@@ -392,7 +191,7 @@ bool ParseValue(const std::string& text, bool unicode, RegFileValue* value, std:
         if (!ParseQuoted(text, &pos, &value->name, why)) {
             return false;
         }
-        if (value->name.size() > kMaxRegValueNameLength) {
+        if (text::Utf16Length(value->name) > kMaxRegValueNameLength) {
             *why = "the value name is longer than " + std::to_string(kMaxRegValueNameLength) +
                    " characters";
             return false;
@@ -421,10 +220,6 @@ bool ParseValue(const std::string& text, bool unicode, RegFileValue* value, std:
         }
         if (end != data.size()) {
             *why = "unexpected text after the closing quote";
-            return false;
-        }
-        if (unicode && !Utf8ToAnsi(std::string(content), &content)) {
-            *why = "the text has a character the ANSI code page (1252) does not have";
             return false;
         }
         value->type = REG_SZ;
@@ -462,11 +257,20 @@ bool ParseValue(const std::string& text, bool unicode, RegFileValue* value, std:
     if (!ParseHexBytes(bytes, &value->data, why)) {
         return false;
     }
-    if (unicode && IsTextType(value->type) &&
-        !Utf16ToAnsi(std::vector<BYTE>(value->data), &value->data)) {
-        *why = "hex(" + std::to_string(value->type) +
-               "): text data in UTF-16 the ANSI code page (1252) can hold";
-        return false;
+    if (IsTextType(value->type) && hexText.utf16) {
+        if (value->data.size() % 2 != 0) {
+            *why = "hex(" + std::to_string(value->type) +
+                   "): text data in UTF-16 must have an even number of bytes";
+            return false;
+        }
+        const std::string utf8 = text::Utf16LeToUtf8(std::string_view(
+            reinterpret_cast<const char*>(value->data.data()), value->data.size()));
+        value->data.assign(utf8.begin(), utf8.end());
+    } else if (IsTextType(value->type) && hexText.codePage != 0) {
+        const std::string utf8 = text::CodePageToUtf8(
+            std::string_view(reinterpret_cast<const char*>(value->data.data()), value->data.size()),
+            hexText.codePage);
+        value->data.assign(utf8.begin(), utf8.end());
     }
     return true;
 }
@@ -498,21 +302,28 @@ bool ParseKeyName(const std::string& name, Root* root, std::vector<std::string>*
                         error);
 }
 
-bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error) {
+bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error,
+                  int codePage) {
     keys->clear();
     std::string text;
+    HexText hexText;
     if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFF &&
         static_cast<BYTE>(bytes[1]) == 0xFE) {
-        if (!DecodeUtf16(bytes.substr(2), &text, error)) {
-            return false;
+        if (bytes.size() % 2 != 0) {
+            return Fail(error, 0, "the file is UTF-16 but has an odd number of bytes");
         }
+        text = text::Utf16LeToUtf8(std::string_view(bytes).substr(2));
     } else if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFE &&
                static_cast<BYTE>(bytes[1]) == 0xFF) {
         return Fail(error, 1, "UTF-16 big-endian files are not supported");
     } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         text = bytes.substr(3);
-    } else {
+    } else if (text::IsUtf8(bytes)) {
         text = bytes;
+    } else {
+        // Not UTF-8: an 8-bit file written on Windows, in its ANSI code page.
+        text = text::CodePageToUtf8(bytes, codePage);
+        hexText.codePage = codePage;
     }
 
     std::vector<std::string> lines;
@@ -590,7 +401,8 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFi
         if (line.empty()) {
             return Fail(error, lineNumber, "a continued value with nothing in it");
         }
-        if (!ParseValue(line, header == kHeader5, &value, &why)) {
+        hexText.utf16 = header == kHeader5 && hexText.codePage == 0;
+        if (!ParseValue(line, hexText, &value, &why)) {
             return Fail(error, lineNumber, why);
         }
         current->values.push_back(std::move(value));
@@ -698,20 +510,22 @@ std::string Quote(const std::string& text) {
     return out + "\"";
 }
 
-// A text value the "text" form gives back exactly: one terminating NUL and nothing a line or a
-// decoder would change.
-bool TextForm(DWORD type, const std::vector<BYTE>& data, RegFileFormat format, std::string* text) {
+// A text value the "text" form gives back exactly: UTF-8 with one terminating NUL and nothing
+// a line would change. Any other text (bytes that are not UTF-8 among them) is written in the
+// typed hex form, which keeps every byte.
+bool TextForm(DWORD type, const std::vector<BYTE>& data, std::string* text) {
     if (type != REG_SZ || data.empty() || data.back() != 0) {
         return false;
     }
     text->assign(data.begin(), data.end() - 1);
-    if (text->find_first_of(std::string("\0\r\n", 3)) != std::string::npos) {
-        return false;
-    }
-    if (format != RegFileFormat::Regedit4) {
-        *text = AnsiToUtf8(*text);
-    }
-    return IsUtf8(*text);
+    return text->find_first_of(std::string("\0\r\n", 3)) == std::string::npos &&
+           text::IsUtf8(*text);
+}
+
+std::vector<BYTE> Utf16Data(const std::vector<BYTE>& utf8) {
+    const std::string units = text::Utf8ToUtf16Le(
+        std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+    return {units.begin(), units.end()};
 }
 
 void AppendHex(std::string* out, const std::string& prefix, const std::vector<BYTE>& data) {
@@ -735,7 +549,9 @@ bool NameWritable(const std::string& name, RegFileFormat format) {
     if (name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
         return false;
     }
-    return format != RegFileFormat::Utf16 || IsUtf8(name);
+    // A UTF-16 file carries any name (bytes that are not UTF-8 as their units); the 8-bit ones
+    // only UTF-8, or they would be read back in a code page.
+    return format == RegFileFormat::Utf16 || text::IsUtf8(name);
 }
 
 // A value as listed by RegEnumValueA, data grown until it fits.
@@ -759,7 +575,7 @@ Status ToStatus(LSTATUS rc) {
 
 Status ListValues(HKEY key, std::vector<ListedValue>* out) {
     // Room for the longest name, so that "more data" is only ever about the data.
-    std::vector<char> name(kMaxRegValueNameLength + 1);
+    std::vector<char> name(kMaxRegValueNameBytes + 1);
     std::vector<BYTE> data(256);
     for (DWORD index = 0;;) {
         auto nameLength = static_cast<DWORD>(name.size());
@@ -784,7 +600,7 @@ Status ListValues(HKEY key, std::vector<ListedValue>* out) {
 }
 
 Status ListSubkeys(HKEY key, std::vector<std::string>* out) {
-    char name[kMaxRegNameLength + 1];
+    char name[kMaxRegNameBytes + 1];
     for (DWORD index = 0;; ++index) {
         const LSTATUS rc = RegEnumKeyA(key, index, name, sizeof name);
         if (rc == ERROR_NO_MORE_ITEMS) {
@@ -817,7 +633,7 @@ Status ExportValues(HKEY key, const std::string& fullName, RegFileFormat format,
         }
         const std::string name = value.name.empty() ? "@" : Quote(value.name);
         std::string text;
-        if (TextForm(value.type, value.data, format, &text)) {
+        if (TextForm(value.type, value.data, &text)) {
             *out += name + "=" + Quote(text) + "\r\n";
         } else if (value.type == REG_DWORD && value.data.size() == 4) {
             char number[16];
@@ -833,7 +649,7 @@ Status ExportValues(HKEY key, const std::string& fullName, RegFileFormat format,
             std::snprintf(prefix, sizeof prefix, "=hex(%x):", static_cast<unsigned>(value.type));
             AppendHex(out, name + prefix,
                       format != RegFileFormat::Regedit4 && IsTextType(value.type)
-                          ? AnsiToUtf16(value.data)
+                          ? Utf16Data(value.data)
                           : value.data);
         }
     }
@@ -907,10 +723,9 @@ Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFor
         if (status != Status::Ok) {
             return status;
         }
-        const std::string upper = UpperAscii(part);
         const std::string* stored = nullptr;
         for (const auto& child : children) {
-            if (UpperAscii(child) == upper) {
+            if (text::SameName(child, part)) {
                 stored = &child;
                 break;
             }
@@ -937,7 +752,7 @@ Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFor
     }
     const std::string header = format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5;
     const std::string text = header + "\r\n\r\n" + body;
-    *out = format == RegFileFormat::Utf16 ? EncodeUtf16(text) : text;
+    *out = format == RegFileFormat::Utf16 ? "\xFF\xFE" + text::Utf8ToUtf16Le(text) : text;
     return Status::Ok;
 }
 

@@ -5,8 +5,12 @@
 // "REGEDIT4"; [KEY] and [-KEY]; "name"="text" with \\ and \" escapes; @ for the default value;
 // dword:, hex: and hex(N): with lines continued by a trailing backslash; "name"=-; comments
 // starting with ';'. Roots HKEY_CURRENT_USER / HKCU and HKEY_LOCAL_MACHINE / HKLM.
-// Written: what reading gives back byte for byte. Texts are stored as their UTF-8 bytes and a
-// NUL; hex values as the bytes given.
+//
+// Text is UTF-8 inside, so each file is converted once as it is read or written: UTF-16 files
+// (and the hex(N) text data of any 5.00 file) through the one UTF-16 conversion, 8-bit files
+// that are not UTF-8 from the ANSI code page they were written in. A text whose bytes are not
+// UTF-8 is written in the typed hex form (hex(1), hex(2), hex(7)), which keeps every byte: in a
+// 5.00 file each such byte is the UTF-16 unit 0xDC00 + byte, in REGEDIT4 the byte itself.
 #pragma once
 
 #include "platform/Types.h"
@@ -45,7 +49,9 @@ struct RegFileError {
 constexpr std::size_t kMaxRegFileBytes = std::size_t{256} << 20;
 
 // Decodes and parses a whole file. A malformed file gives false and its first problem.
-bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error);
+// `codePage` is the one an 8-bit file that is not UTF-8 is read in (see text::KnownCodePage).
+bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error,
+                  int codePage = 1252);
 
 // Stores what a file says, all or nothing: one write transaction per root, committed only when
 // every change went in.
@@ -59,7 +65,7 @@ std::string RootName(Root root);
 enum class RegFileFormat {
     Utf16,   // version 5.00 in UTF-16LE with a byte-order mark, as the registry editor writes
     Utf8,    // version 5.00 in UTF-8
-    Regedit4 // REGEDIT4, bytes as stored
+    Regedit4 // REGEDIT4 in UTF-8
 };
 
 // The key, its values and everything below it. NotFound when there is no such key; Unavailable

@@ -49,10 +49,14 @@ constexpr DWORD REG_QWORD = 11;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
-// The original platform's limits, counted in bytes of the stored name: a key name (one part of
-// a path) of at most 255, a value name of at most 16,383, and keys at most 512 levels below a root.
+// The registry's limits, counted as it counts them, in UTF-16 units of the name: a key name (one
+// part of a path) of at most 255, a value name of at most 16,383, and keys at most 512 levels
+// below a root. Names are UTF-8 here, at most three bytes a unit: the buffers names are listed
+// into hold the ...Bytes and a terminator.
 constexpr std::size_t kMaxRegNameLength = 255;
 constexpr std::size_t kMaxRegValueNameLength = 16383;
+constexpr std::size_t kMaxRegNameBytes = 3 * kMaxRegNameLength;
+constexpr std::size_t kMaxRegValueNameBytes = 3 * kMaxRegValueNameLength;
 constexpr std::size_t kMaxRegKeyDepth = 512;
 
 // Opens an existing key. A trailing backslash does not change the key; an empty or null

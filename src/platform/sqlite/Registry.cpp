@@ -1,5 +1,6 @@
 #include "platform/registry/Registry.h"
 
+#include "platform/Text.h"
 #include "platform/sqlite/Store.h"
 
 #include <cstring>
@@ -54,11 +55,12 @@ LSTATUS ToError(Status status) {
 }
 
 bool ValidName(const std::string& name) {
-    return name.size() <= kMaxRegNameLength;
+    return name.size() <= kMaxRegNameBytes && text::Utf16Length(name) <= kMaxRegNameLength;
 }
 
 bool ValidValueName(const std::string& name) {
-    return name.size() <= kMaxRegValueNameLength;
+    return name.size() <= kMaxRegValueNameBytes &&
+           text::Utf16Length(name) <= kMaxRegValueNameLength;
 }
 
 // Splits a subkey path. Doubled backslashes count as one and a trailing one is ignored, as in

@@ -1,5 +1,7 @@
 #include "platform/sqlite/Store.h"
 
+#include "platform/Text.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -18,7 +20,8 @@ namespace {
 
 // "QPMR" in the SQLite header marks a file as ours.
 constexpr int kApplicationId = 0x51504D52;
-constexpr int kSchemaVersion = 1;
+// 2: names folded as the registry folds them (every letter, not only ASCII).
+constexpr int kSchemaVersion = 2;
 // A store held by another process is waited for this long before a call gives up.
 constexpr int kBusyTimeoutMs = 60000;
 // The write-ahead log of a store of a few dozen KB: checkpointed every 256 pages (1 MB, not the
@@ -67,16 +70,6 @@ Status FromSqlite(int rc) {
 }
 
 } // namespace
-
-std::string Fold(const std::string& name) {
-    std::string out = name;
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
 
 std::string StorePath(Root root) {
     if (root == Root::CurrentUser) {
@@ -222,6 +215,9 @@ bool Store::OpenFile(bool created) {
         }
     }
     (void)created;
+    if (problem.empty() && appId == kApplicationId && !RefoldNames()) {
+        m_asciiFold = true; // read as it was written until a program that may write it opens it
+    }
     if (!problem.empty()) {
         sqlite3_close(m_db);
         m_db = nullptr;
@@ -233,6 +229,105 @@ bool Store::OpenFile(bool created) {
     Exec(("PRAGMA journal_size_limit=" + std::to_string(kWalSizeLimitBytes)).c_str());
     Exec("PRAGMA foreign_keys=OFF");
     return true;
+}
+
+std::string Store::FoldOf(std::string_view name) const {
+    if (!m_asciiFold) {
+        return text::FoldName(name);
+    }
+    std::string out(name);
+    for (char& c : out) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return out;
+}
+
+bool Store::SameFold(std::string_view a, std::string_view b) const {
+    return FoldOf(a) == FoldOf(b);
+}
+
+bool Store::RefoldNames() {
+    sqlite3_stmt* stmt = nullptr;
+    int version = 0;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        version = sqlite3_column_int(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    if (version >= kSchemaVersion) {
+        return true;
+    }
+    if (!Exec("BEGIN IMMEDIATE")) {
+        return false;
+    }
+    const std::string bump = "PRAGMA user_version=" + std::to_string(kSchemaVersion);
+    if (Refold("keys", "parent") && Refold("vals", "key") && Exec(bump.c_str()) && Exec("COMMIT")) {
+        return true;
+    }
+    Exec("ROLLBACK");
+    return false;
+}
+
+bool Store::Refold(const std::string& table, const std::string& owner) {
+    struct Row {
+        std::int64_t owner;
+        std::string name;
+        std::string fold;
+    };
+    std::vector<Row> rows;
+    sqlite3_stmt* stmt = nullptr;
+    const std::string select = "SELECT " + owner + ", name, fold FROM " + table;
+    if (sqlite3_prepare_v2(m_db, select.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    const auto blob = [&stmt](int column) {
+        return std::string(static_cast<const char*>(sqlite3_column_blob(stmt, column)),
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+    };
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        Row row{sqlite3_column_int64(stmt, 0), blob(1), blob(2)};
+        if (text::FoldName(row.name) != row.fold) {
+            rows.push_back(std::move(row));
+        }
+    }
+    sqlite3_finalize(stmt);
+    const std::string update =
+        "UPDATE " + table + " SET name=?1, fold=?2 WHERE " + owner + "=?3 AND fold=?4";
+    if (sqlite3_prepare_v2(m_db, update.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    // Two names that differ only in the case of a letter beyond ASCII were two entries, and
+    // now name one: the second is renamed "name (2)", never merged or dropped.
+    int rc = SQLITE_DONE;
+    for (const Row& row : rows) {
+        std::string name = row.name;
+        for (int n = 2; rc == SQLITE_DONE; ++n) {
+            const std::string fold = text::FoldName(name);
+            sqlite3_reset(stmt);
+            sqlite3_bind_blob(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+            sqlite3_bind_blob(stmt, 2, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
+            sqlite3_bind_int64(stmt, 3, row.owner);
+            sqlite3_bind_blob(stmt, 4, row.fold.data(), static_cast<int>(row.fold.size()),
+                              SQLITE_STATIC);
+            rc = sqlite3_step(stmt);
+            if (rc != SQLITE_CONSTRAINT) {
+                break;
+            }
+            rc = SQLITE_DONE;
+            name = row.name + " (" + std::to_string(n) + ")";
+        }
+        if (rc != SQLITE_DONE) {
+            break;
+        }
+        if (name != row.name) {
+            std::fprintf(stderr,
+                         "quorvel registry: %s: '%s' is now '%s': its name differs from "
+                         "another's only in case\n",
+                         m_path.c_str(), row.name.c_str(), name.c_str());
+        }
+    }
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE;
 }
 
 void Store::OpenEmpty(const std::string& why) {
@@ -417,10 +512,7 @@ KeyId Store::NextListed(KeyId parent, const std::string& name) {
         return 0;
     }
     const std::string& listed = (*m_cursor->names)[m_cursorNext];
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
-    if (listed.size() != name.size() ||
-        !std::equal(listed.begin(), listed.end(), name.begin(),
-                    [&](char a, char b) { return upper(a) == upper(b); })) {
+    if (!SameFold(listed, name)) {
         return 0;
     }
     return m_cursor->ids[m_cursorNext++];
@@ -595,7 +687,7 @@ Status Store::Resolve(KeyId parent, const std::vector<std::string>& path, KeyId*
             continue;
         }
         cacheKey.assign(reinterpret_cast<const char*>(&current), sizeof current);
-        cacheKey += Fold(part);
+        cacheKey += FoldOf(part);
         if (auto it = m_childCache.find(cacheKey); it != m_childCache.end()) {
             current = it->second;
             if (current == 0) {
@@ -646,7 +738,7 @@ Status Store::CreateKey(KeyId parent, const std::vector<std::string>& path, KeyI
         if (status != Status::Ok) {
             break;
         }
-        const std::string fold = Fold(part);
+        const std::string fold = FoldOf(part);
         KeyId child = 0;
         status = FindChild(current, fold, &child);
         if (status == Status::NotFound) {
@@ -684,7 +776,7 @@ Status Store::DeleteKey(KeyId parent, const std::string& name, bool recursive) {
         return status;
     }
     KeyId child = 0;
-    status = FindChild(parent, Fold(name), &child);
+    status = FindChild(parent, FoldOf(name), &child);
     if (status == Status::NotFound) {
         status = MissingIn(parent);
     }
@@ -839,10 +931,10 @@ Status Store::Lookup(KeyId key, const std::string& name, Value* out) {
     if (values == nullptr) {
         return status;
     }
-    const std::string fold = Fold(name);
+    const std::string fold = FoldOf(name);
     status = Status::NotFound;
     values->ForEach([&](std::string_view valueName, DWORD type, const BYTE* data, DWORD size) {
-        if (status == Status::NotFound && Fold(std::string(valueName)) == fold) {
+        if (status == Status::NotFound && FoldOf(valueName) == fold) {
             *out = Value{std::string(valueName), type, std::vector<BYTE>(data, data + size)};
             status = Status::Ok;
         }
@@ -865,7 +957,7 @@ Status Store::SetValue(KeyId key, const std::string& name, DWORD type, const BYT
     if (stmt == nullptr) {
         return End(Status::Unavailable);
     }
-    const std::string fold = Fold(name);
+    const std::string fold = FoldOf(name);
     static const BYTE kEmpty = 0;
     sqlite3_bind_int64(stmt, 1, key);
     sqlite3_bind_blob(stmt, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
@@ -888,7 +980,7 @@ Status Store::DeleteValue(KeyId key, const std::string& name) {
     if (stmt == nullptr) {
         return End(Status::Unavailable);
     }
-    const std::string fold = Fold(name);
+    const std::string fold = FoldOf(name);
     sqlite3_bind_int64(stmt, 1, key);
     sqlite3_bind_blob(stmt, 2, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
     const int rc = sqlite3_step(stmt);

@@ -92,6 +92,14 @@ private:
     bool OpenFile(bool create);
     void OpenEmpty(const std::string& why);
     bool Initialise();
+    // A store of an earlier version has its names folded again, in one transaction; false
+    // when it cannot be written.
+    bool RefoldNames();
+    bool Refold(const std::string& table, const std::string& owner);
+    // The fold every name comparison and the enumeration order use: the registry's, or ASCII
+    // only for an earlier store this program could not bring up to date.
+    std::string FoldOf(std::string_view name) const;
+    bool SameFold(std::string_view a, std::string_view b) const;
     sqlite3_stmt* Prepare(const char* sql);
     bool Exec(const char* sql);
     Status Begin(bool write);
@@ -127,9 +135,10 @@ private:
     Root m_root;
     std::string m_path;
     sqlite3* m_db = nullptr;
-    bool m_missing = false; // machine file not there yet: reads see an empty store
-    bool m_memory = false;  // damaged or unusable file: an empty store in memory
-    std::string m_unusable; // why, when m_memory
+    bool m_missing = false;   // machine file not there yet: reads see an empty store
+    bool m_memory = false;    // damaged or unusable file: an empty store in memory
+    bool m_asciiFold = false; // an earlier store, folded as it was written (see FoldOf)
+    std::string m_unusable;   // why, when m_memory
     std::string m_lastError;
     int m_txDepth = 0;
     bool m_txFailed = false;
@@ -187,8 +196,5 @@ private:
     Status m_status;
     bool m_done = false;
 };
-
-// ASCII upper-casing used for every name comparison and for enumeration order.
-std::string Fold(const std::string& name);
 
 } // namespace registry
