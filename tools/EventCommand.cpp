@@ -29,7 +29,7 @@ int Probe(const std::string& name) {
     if (NamedObjectFolder(&why).empty()) {
         return Fail("event: no usable folder for named objects: " + why);
     }
-    CHandle h(OpenEventA(EVENT_ALL_ACCESS, FALSE, name.c_str()));
+    CHandle h(OpenEventA(SYNCHRONIZE, FALSE, name.c_str()));
     return h ? kOk : kFalse;
 }
 

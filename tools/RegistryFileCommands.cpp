@@ -3,6 +3,7 @@
 #include "Command.h"
 
 #include "System.h"
+#include "platform/SystemText.h"
 #include "platform/Text.h"
 #include "platform/registry/RegFile.h"
 
@@ -66,12 +67,12 @@ bool ReadRegFileBytes(const std::string& file, std::string* out, std::string* wh
     const std::string tooLarge =
         "it holds more than " + std::to_string(registry::kMaxRegFileBytes >> 20) + " MiB";
     std::error_code ec;
-    if (file != "-" && std::filesystem::is_regular_file(file, ec) &&
-        std::filesystem::file_size(file, ec) > registry::kMaxRegFileBytes) {
+    if (file != "-" && std::filesystem::is_regular_file(NativePath(file), ec) &&
+        std::filesystem::file_size(NativePath(file), ec) > registry::kMaxRegFileBytes) {
         *why = tooLarge;
         return false;
     }
-    std::FILE* in = file == "-" ? stdin : std::fopen(file.c_str(), "rb");
+    std::FILE* in = file == "-" ? stdin : OpenFile(file, "rb");
     if (in == nullptr) {
         *why = std::strerror(errno);
         return false;

@@ -4,6 +4,7 @@
 #include "Json.h"
 #include "app/MonitorApp.h"
 
+#include "platform/SystemText.h"
 #include "platform/Time.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
@@ -16,8 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace ctl {
 namespace {
@@ -152,7 +151,8 @@ int List(const Args& args) {
                 (std::string(CQueueScheduleDB::kSection) + "\\" + subkey).c_str(), "QueueName", "");
         }
         const std::string why = record ? "" : Refusal(app, subkey);
-        const bool exists = !queue.empty() && access(queue.c_str(), F_OK) == 0;
+        std::error_code ec;
+        const bool exists = !queue.empty() && std::filesystem::exists(NativePath(queue), ec);
         CSchedule s;
         if (record) {
             s.LoadFromRecord(record.get());
@@ -276,12 +276,13 @@ int Add(const Args& args) {
         return Fail("schedule add: an end date goes with --every");
     }
     std::error_code ec;
-    const std::string path = std::filesystem::absolute(queue, ec).string();
-    struct stat st {};
-    if (ec || stat(path.c_str(), &st) != 0) {
+    const std::filesystem::path native = std::filesystem::absolute(NativePath(queue), ec);
+    const std::string path = Utf8Path(native);
+    const auto status = std::filesystem::status(native, ec);
+    if (ec || !std::filesystem::exists(status)) {
         return Fail("schedule add: the queue file '" + queue + "' does not exist");
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!std::filesystem::is_regular_file(status)) {
         return Fail("schedule add: '" + queue + "' is not a queue file (not a regular file)");
     }
     const auto startTime = ParseLocal(*start);
@@ -344,7 +345,7 @@ int Remove(const Args& args) {
     } else {
         id = db.FindIdByName(target.c_str());
         std::error_code ec;
-        const std::string absolute = std::filesystem::absolute(target, ec).string();
+        const std::string absolute = Utf8Path(std::filesystem::absolute(NativePath(target), ec));
         if (id == 0 && !ec && absolute != target) {
             id = db.FindIdByName(absolute.c_str());
         }

@@ -2,6 +2,7 @@
 // same store and platform code the Monitor uses.
 #include "Command.h"
 #include "app/Version.h"
+#include "platform/SystemText.h"
 
 #include "platform/registry/Registry.h"
 
@@ -64,10 +65,11 @@ void PrintUsage(FILE* out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    const ctl::Args arguments = ProgramArguments(argc, argv);
+    if (arguments.size() < 2) {
         return ctl::Fail("expected a command (try --help)");
     }
-    const std::string command = argv[1];
+    const std::string command = arguments[1];
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(stdout);
         return ctl::kOk;
@@ -78,7 +80,7 @@ int main(int argc, char** argv) {
     }
     for (const auto& sub : kSubcommands) {
         if (command == sub.name) {
-            return sub.run(ctl::Args(argv + 2, argv + argc));
+            return sub.run(ctl::Args(arguments.begin() + 2, arguments.end()));
         }
     }
     return ctl::Fail("unknown command '" + command + "' (try --help)");

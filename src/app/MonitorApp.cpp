@@ -91,7 +91,7 @@ void CMonitorApp::ReadRegistryString(HKEY root, const char* subKey, const char* 
 }
 
 BOOL CMonitorApp::NamedEventExists(const char* name) {
-    HANDLE h = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
+    HANDLE h = OpenEventA(SYNCHRONIZE, FALSE, name);
     if (h != nullptr) {
         CloseHandle(h);
         return TRUE;

@@ -23,6 +23,9 @@ constexpr DWORD ERROR_ACCESS_DENIED_OBJECT = 5;
 constexpr DWORD ERROR_INVALID_HANDLE_OBJECT = 6; // the name belongs to the other kind
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD EVENT_ALL_ACCESS = 0x1F0003;
+// All a probe of whether an event exists asks for: an event made by an elevated program refuses
+// anything more to the rest.
+constexpr DWORD SYNCHRONIZE = 0x00100000;
 
 // The error of the last named-object call on this thread.
 DWORD GetLastError();

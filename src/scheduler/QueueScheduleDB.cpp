@@ -1,14 +1,15 @@
 #include "scheduler/QueueScheduleDB.h"
 
+#include "platform/SystemText.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
 
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <filesystem>
 #include <new>
 #include <string_view>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -23,7 +24,8 @@ bool FileExists(const std::string& path, std::unordered_map<std::string, bool>& 
     if (const auto it = known.find(path); it != known.end()) {
         return it->second;
     }
-    const bool exists = access(path.c_str(), F_OK) == 0;
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(NativePath(path), ec);
     known.emplace(path, exists);
     return exists;
 }

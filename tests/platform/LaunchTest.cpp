@@ -1,6 +1,7 @@
 // The launcher on every system: the program gets the arguments the Windows command-line rules
 // give, whichever side splits them (our launcher here, the program's C runtime on Windows).
 #include "platform/Launch.h"
+#include "platform/SystemText.h"
 #include "support/PrivateEnvTest.h"
 
 #include <filesystem>
@@ -15,11 +16,11 @@ protected:
 
     // What the stand-in program recorded when started with `parameters`. Each start records
     // into a file of its own: under Wine a file just removed was seen to exist, unreadable.
-    std::string Launched(const char* parameters) {
+    std::string Launched(const char* parameters, const std::string& program = BuiltRecorder()) {
         const std::string record = m_env.Root() + "/record-" + std::to_string(++m_launches);
         SetEnv("QPM_RECORD", record.c_str());
         std::string error;
-        if (!SystemShell().Open(BuiltRecorder(), parameters, &error)) {
+        if (!SystemShell().Open(program, parameters, &error)) {
             return "not started: " + error;
         }
         std::string text;
@@ -28,7 +29,7 @@ protected:
     }
     // The record of a program started in our folder with `args`.
     static std::string Record(const Args& args) {
-        std::string record = "cwd=" + std::filesystem::current_path().string() + "\n";
+        std::string record = "cwd=" + Utf8Path(std::filesystem::current_path()) + "\n";
         for (const auto& arg : args) {
             record += "[" + arg + "]\n";
         }
@@ -78,14 +79,25 @@ TEST_F(LaunchTest, TheProgramGetsTheArgumentsTheWindowsRulesGive) {
 }
 
 TEST_F(LaunchTest, QuotingGivesBackEveryArgument) {
-    const Args args = {"plain",  "",          "two words", "tab\there", "quote\"inside", "\\",
-                       "ends\\", "C:\\a b\\", "\\\"",      "\"\"",      "caf\xc3\xa9"};
+    const Args args = {"plain",         "",     "two words",   "tab\there",
+                       "quote\"inside", "\\",   "ends\\",      "C:\\a b\\",
+                       "\\\"",          "\"\"", "caf\xc3\xa9", "\xE6\x97\xA5"};
     std::string line;
     for (const auto& arg : args) {
         line += QuoteArgument(arg) + " ";
     }
     EXPECT_EQ(SplitCommandLine(line), args) << line;
     EXPECT_EQ(Launched(line.c_str()), Record(args)) << line;
+
+    // A client in a folder named in any script starts and gets its arguments whole.
+    const std::string folder = m_env.Root() + "/Quorvel \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC";
+    const std::string client = folder + "/Quorvel PRO.exe";
+    std::filesystem::create_directories(NativePath(folder));
+    std::filesystem::copy_file(NativePath(BuiltRecorder()), NativePath(client));
+    const std::string unicode = "\xD0\x9F\xD1\x80\xD0\xB8 \xF0\x9F\x98\x80";
+    Args all = {unicode};
+    all.insert(all.end(), args.begin(), args.end());
+    EXPECT_EQ(Launched(("\"" + unicode + "\" " + line).c_str(), client), Record(all));
 }
 
 TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReportedByName) {

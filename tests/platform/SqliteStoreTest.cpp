@@ -21,6 +21,12 @@ TEST_F(RegistryTest, ANameLongerThanAnyKeyMayHaveIsRefusedRatherThanCut) {
     CRegKey huge;
     EXPECT_NE(huge.Create(HKEY_CURRENT_USER, std::string(256, 'c').c_str()), ERROR_SUCCESS);
     EXPECT_EQ(huge.Create(HKEY_CURRENT_USER, std::string(255, 'c').c_str()), ERROR_SUCCESS);
+    // Counted in UTF-16 units, as there: 255 "é" are 510 bytes and one name too few.
+    std::string longest;
+    for (int i = 0; i < 256; ++i) {
+        longest += "\xC3\xA9";
+    }
+    EXPECT_NE(huge.Create(HKEY_CURRENT_USER, longest.c_str()), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryTest, WritesAreDurableAndSeenByOtherProcesses) {

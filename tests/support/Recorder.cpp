@@ -7,6 +7,7 @@
 //   QPM_RECORD_EXIT=N     exits with status N
 // The record appears whole (written beside it, then renamed), so a test can wait for it.
 #include "platform/NamedObjects.h"
+#include "platform/SystemText.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -24,9 +25,10 @@ int main(int argc, char** argv) {
     }
     if (const char* file = std::getenv("QPM_RECORD")) {
         std::error_code ec;
-        record += "cwd=" + fs::current_path(ec).string() + "\n";
-        for (int i = 1; i < argc; ++i) {
-            record += "[" + std::string(argv[i]) + "]\n";
+        record += "cwd=" + Utf8Path(fs::current_path(ec)) + "\n";
+        const auto arguments = ProgramArguments(argc, argv);
+        for (std::size_t i = 1; i < arguments.size(); ++i) {
+            record += "[" + arguments[i] + "]\n";
         }
         const std::string temporary = std::string(file) + ".tmp";
         std::ofstream(temporary, std::ios::binary) << record;

@@ -2,6 +2,7 @@
 
 #include "platform/Launch.h"
 
+#include "platform/Text.h"
 #include "platform/win32/Api.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -19,6 +20,8 @@ namespace {
 const bool g_binaryStreams = [] {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
+    // What we print is UTF-8; a console shows it as such.
+    SetConsoleOutputCP(CP_UTF8);
     return true;
 }();
 
@@ -29,10 +32,11 @@ int RunAndWait(const Args& command, std::string* why) {
     for (const auto& arg : command) {
         line += (line.empty() ? "" : " ") + QuoteArgument(arg);
     }
-    STARTUPINFOA startup{};
+    std::wstring wide = text::ToWide(line);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         *why = win32::ErrorText(GetLastError());
         return -1;
@@ -47,7 +51,8 @@ int RunAndWait(const Args& command, std::string* why) {
 
 bool WriteOutputFile(const std::string& file, const std::string& content, std::string* why) {
     const std::string temp = file + ".tmp-" + std::to_string(GetCurrentProcessId());
-    HANDLE out = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const std::wstring wideTemp = text::ToWide(temp);
+    HANDLE out = CreateFileW(wideTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
         *why = win32::ErrorText(GetLastError());
@@ -61,13 +66,13 @@ bool WriteOutputFile(const std::string& file, const std::string& content, std::s
         *why = win32::ErrorText(GetLastError());
     }
     CloseHandle(out);
-    if (ok && !MoveFileExA(temp.c_str(), file.c_str(),
+    if (ok && !MoveFileExW(wideTemp.c_str(), text::ToWide(file).c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         *why = win32::ErrorText(GetLastError());
         ok = false;
     }
     if (!ok) {
-        DeleteFileA(temp.c_str());
+        DeleteFileW(wideTemp.c_str());
     }
     return ok;
 }

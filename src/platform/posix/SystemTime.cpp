@@ -1,7 +1,6 @@
 #include "platform/SystemTime.h"
 
-#include <clocale>
-#include <locale.h>
+#include <ctime>
 
 namespace {
 
@@ -17,11 +16,6 @@ public:
     }
 };
 
-locale_t CLocale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return loc;
-}
-
 } // namespace
 
 const IClock& SystemClock() {
@@ -32,10 +26,4 @@ const IClock& SystemClock() {
 bool LocalTime(std::int64_t t, std::tm* out) {
     const auto value = static_cast<std::time_t>(t);
     return localtime_r(&value, out) != nullptr;
-}
-
-std::string FormatTimeC(const char* format, const std::tm& tm) {
-    char buffer[256];
-    const size_t n = strftime_l(buffer, sizeof buffer, format, &tm, CLocale());
-    return std::string(buffer, n);
 }

@@ -8,11 +8,21 @@
 struct RegKey {
     win32::Handle native;
     bool predefined;
+    int root; // 0 the user's, 1 the machine's
 };
 
 namespace {
-RegKey g_currentUser{win32::RootKey(true), true};
-RegKey g_localMachine{win32::RootKey(false), true};
+RegKey g_currentUser{win32::RootKey(true), true, 0};
+RegKey g_localMachine{win32::RootKey(false), true, 1};
+// Per root, the system's code for the last change it refused, for RegLastFailure.
+LSTATUS g_lastFailure[2] = {ERROR_SUCCESS, ERROR_SUCCESS};
+
+LSTATUS Noted(HKEY key, LSTATUS rc) {
+    if (rc != ERROR_SUCCESS) {
+        g_lastFailure[key->root] = rc;
+    }
+    return rc;
+}
 } // namespace
 
 const HKEY HKEY_CURRENT_USER = &g_currentUser;
@@ -20,8 +30,8 @@ const HKEY HKEY_LOCAL_MACHINE = &g_localMachine;
 
 namespace {
 // The system's handle in one of ours, once the call that made it has returned.
-LSTATUS Wrap(LSTATUS rc, win32::Handle native, HKEY* phkResult) {
-    *phkResult = rc == ERROR_SUCCESS ? new RegKey{native, false} : nullptr;
+LSTATUS Wrap(LSTATUS rc, win32::Handle native, HKEY parent, HKEY* phkResult) {
+    *phkResult = rc == ERROR_SUCCESS ? new RegKey{native, false, parent->root} : nullptr;
     return rc;
 }
 } // namespace
@@ -32,7 +42,7 @@ LSTATUS RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD, REGSAM samDesired,
     }
     win32::Handle native = nullptr;
     const LSTATUS rc = win32::OpenKey(hKey->native, lpSubKey, samDesired, &native);
-    return Wrap(rc, native, phkResult);
+    return Wrap(rc, native, hKey, phkResult);
 }
 
 LSTATUS RegCreateKeyExA(HKEY hKey, const char* lpSubKey, REGSAM samDesired, HKEY* phkResult,
@@ -43,7 +53,7 @@ LSTATUS RegCreateKeyExA(HKEY hKey, const char* lpSubKey, REGSAM samDesired, HKEY
     win32::Handle native = nullptr;
     const LSTATUS rc = win32::CreateKey(hKey->native, lpSubKey != nullptr ? lpSubKey : "",
                                         samDesired, &native, lpdwDisposition);
-    return Wrap(rc, native, phkResult);
+    return Wrap(Noted(hKey, rc), native, hKey, phkResult);
 }
 
 LSTATUS RegCloseKey(HKEY hKey) {
@@ -92,15 +102,15 @@ LSTATUS RegVisitValuesA(HKEY hKey, const char* lpSubKey, const RegValueVisitor& 
         return opened;
     }
     // The system's calls copy each value out; one buffer serves the whole key.
-    char name[kMaxRegValueNameLength + 1];
+    std::vector<char> name(kMaxRegValueNameBytes + 1);
     std::vector<BYTE> data(64);
     int retries = 0;
     for (DWORD index = 0;;) {
-        DWORD nameLength = sizeof name;
+        auto nameLength = static_cast<DWORD>(name.size());
         DWORD type = 0;
         auto size = static_cast<DWORD>(data.size());
-        const LSTATUS rc =
-            RegEnumValueA(key.Get(), index, name, &nameLength, nullptr, &type, data.data(), &size);
+        const LSTATUS rc = RegEnumValueA(key.Get(), index, name.data(), &nameLength, nullptr, &type,
+                                         data.data(), &size);
         if (rc == ERROR_MORE_DATA && size > data.size() && ++retries < 8) {
             data.resize(size); // the same index again with room for the data
             continue;
@@ -108,7 +118,7 @@ LSTATUS RegVisitValuesA(HKEY hKey, const char* lpSubKey, const RegValueVisitor& 
         if (rc != ERROR_SUCCESS) {
             return rc == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : rc;
         }
-        visit({std::string_view(name, nameLength), type, data.data(), size});
+        visit({std::string_view(name.data(), nameLength), type, data.data(), size});
         ++index;
         retries = 0;
     }
@@ -116,20 +126,24 @@ LSTATUS RegVisitValuesA(HKEY hKey, const char* lpSubKey, const RegValueVisitor& 
 
 LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                        DWORD cbData) {
-    return hKey == nullptr ? ERROR_INVALID_HANDLE
-                           : win32::SetValue(hKey->native, lpValueName, dwType, lpData, cbData);
+    return hKey == nullptr
+               ? ERROR_INVALID_HANDLE
+               : Noted(hKey, win32::SetValue(hKey->native, lpValueName, dwType, lpData, cbData));
 }
 
 LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName) {
-    return hKey == nullptr ? ERROR_INVALID_HANDLE : win32::DeleteValue(hKey->native, lpValueName);
+    return hKey == nullptr ? ERROR_INVALID_HANDLE
+                           : Noted(hKey, win32::DeleteValue(hKey->native, lpValueName));
 }
 
 LSTATUS RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
-    return hKey == nullptr ? ERROR_INVALID_HANDLE : win32::DeleteKey(hKey->native, lpSubKey);
+    return hKey == nullptr ? ERROR_INVALID_HANDLE
+                           : Noted(hKey, win32::DeleteKey(hKey->native, lpSubKey));
 }
 
 LSTATUS RegDeleteTreeA(HKEY hKey, const char* lpSubKey) {
-    return hKey == nullptr ? ERROR_INVALID_HANDLE : win32::DeleteTree(hKey->native, lpSubKey);
+    return hKey == nullptr ? ERROR_INVALID_HANDLE
+                           : Noted(hKey, win32::DeleteTree(hKey->native, lpSubKey));
 }
 
 namespace {
@@ -203,8 +217,11 @@ std::string RegStoreLocation(HKEY) {
 }
 
 std::string RegLastFailure(HKEY root) {
-    // Each call reports its own failure here; there is no remembered cause to add.
-    return RegStoreLocation(root) + ": the change was refused";
+    // The system's own words for the last change it refused (access denied, disk full).
+    const LSTATUS rc = root != nullptr ? g_lastFailure[root->root] : ERROR_INVALID_HANDLE;
+    return RegStoreLocation(root) + ": " +
+           (rc != ERROR_SUCCESS ? win32::ErrorText(static_cast<win32::Dword>(rc))
+                                : std::string("the change was refused"));
 }
 
 std::string RegStoreProblem(HKEY) {

@@ -21,10 +21,3 @@ bool LocalTime(std::int64_t t, std::tm* out) {
     const auto value = static_cast<__time64_t>(t);
     return _localtime64_s(out, &value) == 0;
 }
-
-std::string FormatTimeC(const char* format, const std::tm& tm) {
-    // The C runtime keeps the "C" locale: nothing in these programs sets another.
-    char buffer[256];
-    const size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
-    return std::string(buffer, n);
-}
