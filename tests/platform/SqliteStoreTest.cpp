@@ -290,6 +290,19 @@ TEST_F(RegistryTest, AStoreHeldLockedByAnotherProcessIsWaitedOut) {
     EXPECT_EQ(bytes, "after the lock");
 }
 
+TEST_F(RegistryTest, AStoreAnotherProcessIsCreatingIsWaitedForLikeAnyWriter) {
+    const std::string file = m_env.WriteFile("new.db", "");
+    setenv("QUORVEL_REGISTRY_USER", file.c_str(), 1);
+    RegCloseStores();
+    Signal locked;
+    const pid_t child = ForkStoreHolder(file, "BEGIN IMMEDIATE", locked, 1500);
+    ASSERT_TRUE(locked.Wait());
+    CRegKey key;
+    EXPECT_EQ(key.Create(HKEY_CURRENT_USER, "Made"), ERROR_SUCCESS)
+        << RegStoreProblem(HKEY_CURRENT_USER);
+    EXPECT_EQ(WaitChild(child), 0);
+}
+
 TEST_F(RegistryTest, AMachineStoreLockedAgainstReadersIsWaitedOutToo) {
     // The machine file keeps a rollback journal, where a writer shuts readers out as well.
     CRegKey key;

@@ -195,7 +195,8 @@ bool Store::OpenFile(bool created) {
         problem = std::string("not a database: ") + sqlite3_errmsg(m_db);
     } else if (appId == 0 && tables == 0) {
         if (!Initialise()) {
-            problem = std::string("cannot be initialised: ") + sqlite3_errmsg(m_db);
+            problem =
+                std::string("uninitialised and could not be made a store: ") + sqlite3_errmsg(m_db);
         }
     } else if (appId != kApplicationId) {
         problem = "a database of another program";
@@ -351,9 +352,6 @@ bool Store::Unusable(std::string* why) const {
 
 bool Store::Initialise() {
     const bool wal = !m_memory && m_root == Root::CurrentUser;
-    if (wal && !Exec("PRAGMA journal_mode=WAL")) {
-        return false;
-    }
     const std::string schema =
         "BEGIN IMMEDIATE;"
         "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -366,11 +364,20 @@ bool Store::Initialise() {
         "PRAGMA application_id=" +
         std::to_string(kApplicationId) + ";PRAGMA user_version=" + std::to_string(kSchemaVersion) +
         ";COMMIT;";
-    if (!Exec(schema.c_str())) {
+    // Another program may be creating the store this very moment, holding a lock that the
+    // journal switch does not wait for: its lock is waited out like any writer's, and the
+    // schema is written so that running it again over a finished store changes nothing.
+    for (int waited = 0;; waited += 20) {
+        if ((!wal || Exec("PRAGMA journal_mode=WAL")) && Exec(schema.c_str())) {
+            return true;
+        }
+        const int rc = sqlite3_errcode(m_db);
         Exec("ROLLBACK");
-        return false;
+        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || waited >= kBusyTimeoutMs) {
+            return false;
+        }
+        usleep(20000);
     }
-    return true;
 }
 
 bool Store::Exec(const char* sql) {
