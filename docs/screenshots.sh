@@ -14,7 +14,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DQPM_BUILD_TESTS=OFF -DQPM_BUILD_BENCHMARKS=OFF >/dev/null
 fi
 cmake --build "$build" --target quorvel-monitor quorvel-monitorctl
-monitor=$PWD/$build/src/app/quorvel-monitor
+monitor=$PWD/$build/src/frontend/qt/quorvel-monitor
 ctl=$PWD/$build/tools/quorvel-monitorctl
 images=$PWD/docs/images
 mkdir -p "$images"

@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DQPM_BUILD_TESTS=OFF -DQPM_BUILD_BENCHMARKS=OFF
 cmake --build build/release --target quorvel-monitor quorvel-monitorctl
-exec ./build/release/src/app/quorvel-monitor "$@"
+exec ./build/release/src/frontend/qt/quorvel-monitor "$@"

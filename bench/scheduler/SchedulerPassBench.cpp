@@ -1,6 +1,6 @@
 // One scheduler pass over stores of different sizes, in a private store of its own.
 #include "app/MonitorApp.h"
-#include "app/SiblingPrograms.h"
+#include "core/SiblingPrograms.h"
 #include "platform/Launch.h"
 #include "platform/Time.h"
 #include "platform/WinApp.h"

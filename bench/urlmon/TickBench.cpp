@@ -5,9 +5,9 @@
 #include "BenchSupport.h"
 
 #include "app/MonitorApp.h"
-#include "app/SiblingPrograms.h"
-#include "platform/qt/QtClipboard.h"
-#include "shell/ActivityLog.h"
+#include "core/ActivityLog.h"
+#include "core/SiblingPrograms.h"
+#include "frontend/qt/platform/QtClipboard.h"
 #include "urlmon/UrlMonitor.h"
 
 #include <QClipboard>

@@ -1,5 +1,6 @@
 #include "app/MonitorApp.h"
 
+#include "core/Commands.h"
 #include "platform/Launch.h"
 
 #include <cstring>

@@ -2,8 +2,8 @@
 // folder, the main window and the two monitors, and the operations on the sibling programs.
 #pragma once
 
-#include "app/Desktop.h"
-#include "app/SiblingPrograms.h"
+#include "core/Desktop.h"
+#include "core/SiblingPrograms.h"
 #include "platform/Launch.h"
 #include "platform/NamedObjects.h"
 #include "platform/WinApp.h"

@@ -1,8 +1,8 @@
 // Resuming interrupted bulk transfers through the client's helper programs.
 #include "app/MonitorApp.h"
+#include "core/ActivityLog.h"
 #include "platform/Launch.h"
 #include "resume/TransferResumeDB.h"
-#include "shell/ActivityLog.h"
 
 #include <set>
 #include <string>

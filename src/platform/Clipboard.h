@@ -1,5 +1,5 @@
 // The clipboard's text and the Control key, as the URL monitor reads them. The Qt backend is
-// in platform/qt; tests use a fake.
+// in frontend/qt/platform; tests use a fake.
 #pragma once
 
 #include <cstdint>

@@ -1,14 +1,15 @@
 #include "scheduler/TransferScheduler.h"
 
-#include "app/Desktop.h"
-#include "app/SiblingPrograms.h"
+#include "core/ActivityLog.h"
+#include "core/Commands.h"
+#include "core/Desktop.h"
+#include "core/SiblingPrograms.h"
 #include "platform/Launch.h"
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
 #include "scheduler/QueueHandovers.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
-#include "shell/ActivityLog.h"
 
 #include <string>
 #include <vector>

@@ -1,11 +1,12 @@
 #include "urlmon/UrlMonitor.h"
 
-#include "app/Desktop.h"
 #include "app/MonitorApp.h"
-#include "app/SiblingPrograms.h"
+#include "core/ActivityLog.h"
+#include "core/Commands.h"
+#include "core/Desktop.h"
+#include "core/SiblingPrograms.h"
 #include "platform/Clipboard.h"
 #include "platform/WinApp.h"
-#include "shell/ActivityLog.h"
 #include "urlmon/FtpUrl.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "scheduler/TransferScheduler.h"
 
 #include "app/MonitorApp.h"
-#include "app/SiblingPrograms.h"
+#include "core/SiblingPrograms.h"
 #include "platform/Clock.h"
 #include "platform/Launch.h"
 #include "scheduler/QueueHandovers.h"

@@ -1,11 +1,12 @@
 // Fakes for the seams of the Qt-free logic: launcher, clipboard, log, window timers, desktop.
 #pragma once
 
-#include "app/Desktop.h"
-#include "app/SiblingPrograms.h"
+#include "core/ActivityLog.h"
+#include "core/Commands.h"
+#include "core/Desktop.h"
+#include "core/SiblingPrograms.h"
 #include "platform/Clipboard.h"
 #include "platform/Launch.h"
-#include "shell/ActivityLog.h"
 
 #include <functional>
 #include <map>

@@ -1,0 +1,11 @@
+// A window's rectangle in screen pixels, as the desktop and start-up exchange it.
+#pragma once
+
+struct CRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+};

@@ -1,0 +1,73 @@
+// A two-button question that answers itself: a line under the message counts the seconds
+// down and names the button that will be pressed when they run out.
+#pragma once
+
+#include "frontend/qt/dialogs/ColorStatic.h"
+#include "platform/Types.h"
+
+#include <QBasicTimer>
+#include <QDialog>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+class CTimedChoiceDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Control ids of the layout, also the controls' object names.
+    static constexpr int IDC_MESSAGE = 1033;
+    static constexpr int IDC_COUNTDOWN = 1197;
+    static constexpr int IDC_ICON = 1032;
+    static constexpr UINT kTimerId = 1;
+    static constexpr int kTickMs = 100;
+
+    // Button 1 is pressed when the time runs out if `nDefaultButton` is 1, else button 2.
+    CTimedChoiceDlg(QWidget* pParent, const char* lpszCaption, const char* lpszMessage,
+                    DWORD nTimeout, int nDefaultButton, const char* lpszOkText,
+                    const char* lpszCancelText);
+    ~CTimedChoiceDlg() override;
+
+    // IDOK for button 1, by the user or the countdown; IDCANCEL for button 2, Escape or close;
+    // IDNOANSWER when the event loop was ended under it, as when the program is ending.
+    int DoModal();
+
+    void OnTimer(UINT nIDEvent);
+    void OnOK();
+    void OnCancel();
+    // Whether the countdown is still running.
+    bool IsCounting() const { return m_timer.isActive(); }
+
+    // Every way of answering (buttons, Enter, Escape, the close box) ends here.
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+    std::string m_strCaption;
+    std::string m_strMessage;
+    std::string m_strOkText;
+    std::string m_strCancelText;
+    int m_nDefaultButton;
+    DWORD m_nTimeout;
+    DWORD m_dwStartTick = 0;
+    int m_nSecondsLeft = 0;
+
+    QPushButton* m_btnOk;
+    QPushButton* m_btnCancel;
+    QLabel* m_ctrlMessage;
+    QLabel* m_ctrlIcon;
+    CColorStatic m_wndCountdown;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    BOOL OnInitDialog();
+    void UpdateCountdownText();
+    // Places a control as the layout gives it, in dialog units of the dialog's font.
+    void Place(QWidget* control, int x, int y, int cx, int cy) const;
+
+    QBasicTimer m_timer;
+    int m_nBaseX = 6;
+    int m_nBaseY = 13;
+};

@@ -1,0 +1,173 @@
+// The Monitor's entry point: picks a Qt platform that works for a resident tray program,
+// then runs start-up and the event loop.
+#include "app/MonitorApp.h"
+#include "app/Version.h"
+#include "frontend/qt/MainFrame.h"
+#include "frontend/qt/QtDesktop.h"
+#include "frontend/qt/SessionEnd.h"
+#include "frontend/qt/platform/QtClipboard.h"
+#include "platform/Launch.h"
+#include "platform/NamedObjects.h"
+#ifdef QPM_X11
+#include "frontend/qt/x11/X11.h"
+#endif
+
+#include <QApplication>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: quorvel-monitor [wstart]\n"
+    "\n"
+    "The Quorvel PRO Monitor: from an icon in the notification area it hands scheduled\n"
+    "transfer queues to Quorvel PRO, starts Quorvel PRO for copied FTP links and resumes\n"
+    "interrupted transfers. A second Monitor of the same user ends at once.\n"
+    "\n"
+    "  wstart     a start at logon: ends at once when \"Load Monitor at startup\" is off\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "\n"
+    "Qt's own options (-platform NAME, -display DISPLAY ...) are understood as well.\n"
+    "The state lives in the store that quorvel-monitorctl reads and writes; see\n"
+    "quorvel-monitor(1).\n";
+
+// `--help` or `--version` as the whole command line is answered without a display and
+// without starting a Monitor; any other command line is the Monitor's own.
+bool AnswerInformationRequest(int argc, char** argv) {
+    if (argc != 2) {
+        return false;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kHelp, stdout);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quorvel-monitor %s\n", MonitorVersion::Number);
+        return true;
+    }
+    return false;
+}
+
+bool HasEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Without any display the Monitor still schedules and resumes, on the offscreen platform.
+// Under Wayland a background program cannot read the clipboard, so XWayland is preferred
+// where it is there, unless the user picked a platform.
+void ChooseQtPlatform() {
+    if (HasEnv("QT_QPA_PLATFORM")) {
+        return;
+    }
+    if (!HasEnv("DISPLAY") && !HasEnv("WAYLAND_DISPLAY")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else if (HasEnv("WAYLAND_DISPLAY") && HasEnv("DISPLAY")) {
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+}
+
+std::string CommandLineAfterProgram(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) {
+            line += ' ';
+        }
+        line += argv[i];
+    }
+    return line;
+}
+
+// The value of Qt's option `name` on the command line ("-display :1"), or null.
+const char* QtOption(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0) {
+            return argv[i + 1];
+        }
+    }
+    return nullptr;
+}
+
+// Why the Monitor cannot run here, or empty. Checked before the toolkit starts: without a safe
+// folder for named objects it could not tell whether another Monitor runs, and the toolkit ends
+// the program by abort() when its display cannot be reached.
+std::string StartProblem(int argc, char** argv) {
+    std::string why;
+    if (NamedObjectFolder(&why).empty()) {
+        return "no safe folder for named objects: " + why;
+    }
+#ifdef QPM_X11
+    // X11 where it was chosen, or where it is the toolkit's own choice for a display alone.
+    const char* platform = QtOption(argc, argv, "-platform");
+    platform = platform != nullptr ? platform : std::getenv("QT_QPA_PLATFORM");
+    const char* display = QtOption(argc, argv, "-display");
+    display = display != nullptr ? display : std::getenv("DISPLAY");
+    const bool x11 = platform != nullptr && *platform != '\0'
+                         ? std::strncmp(platform, "xcb", 3) == 0
+                         : display != nullptr && *display != '\0' && !HasEnv("WAYLAND_DISPLAY");
+    if (x11 && !X11DisplayReachable(display)) {
+        return "the display '" + std::string(display != nullptr ? display : "") +
+               "' cannot be reached";
+    }
+#endif
+    return {};
+}
+
+bool IsHeadless() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (AnswerInformationRequest(argc, argv)) {
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    ChooseQtPlatform();
+    const std::string problem = StartProblem(argc, argv);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "quorvel-monitor: cannot start: %s\n", problem.c_str());
+        return 1;
+    }
+    // The log mirror may write into a pipe whose reader has gone; that must not end the
+    // Monitor. Started programs get their signals back to default.
+    std::signal(SIGPIPE, SIG_IGN);
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    CQtDesktop desktop;
+    // Someone watches a terminal, or nobody can see the window; otherwise the log stays in the
+    // window, since copied URLs may carry passwords.
+    if (isatty(STDOUT_FILENO) != 0 || IsHeadless()) {
+        desktop.SetLogMirror(stdout);
+    }
+    CSessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &CSessionEnd::endRequested, [&desktop] {
+        if (CMainFrame* frame = desktop.MainFrame()) {
+            frame->EndSession();
+        }
+    });
+
+    CQtClipboard clipboard;
+    CMonitorApp app(desktop, clipboard, SystemShell());
+    int status = 0;
+    if (app.InitInstance(CommandLineAfterProgram(argc, argv))) {
+        CMainFrame* frame = desktop.MainFrame();
+        // A request that came during start-up ends the Monitor before the loop starts.
+        if (frame != nullptr && sessionEnd.Requested()) {
+            frame->EndSession();
+        }
+        if (frame != nullptr && !frame->IsDestroyed()) {
+            status = QApplication::exec();
+        }
+    }
+    app.ExitInstance();
+    return status;
+}
