@@ -6,13 +6,13 @@
 // started, still due, reported at the restart, or lost silently.
 //   bench_scheduler_handover_kills [KILLS [QUEUES]]
 #include "app/MonitorApp.h"
-#include "app/SiblingPrograms.h"
+#include "core/ActivityLog.h"
+#include "core/SiblingPrograms.h"
 #include "platform/Launch.h"
 #include "platform/WinApp.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/TransferScheduler.h"
-#include "shell/ActivityLog.h"
 #include "support/TestEnv.h"
 
 #include <chrono>
