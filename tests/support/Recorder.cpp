@@ -28,7 +28,11 @@ int main(int argc, char** argv) {
         record += "cwd=" + Utf8Path(fs::current_path(ec)) + "\n";
         const auto arguments = ProgramArguments(argc, argv);
         for (std::size_t i = 1; i < arguments.size(); ++i) {
-            record += "[" + arguments[i] + "]\n";
+            // Appended piece by piece: GCC 12 at -O3 takes "[" + std::string(...) for an
+            // overlapping copy and fails the build (-Werror=restrict).
+            record += '[';
+            record += arguments[i];
+            record += "]\n";
         }
         const std::string temporary = std::string(file) + ".tmp";
         std::ofstream(temporary, std::ios::binary) << record;
