@@ -25,6 +25,7 @@ public:
         ++m_count;
     }
     bool Empty() const { return m_count == 0; }
+    std::size_t Bytes() const { return m_bytes.capacity(); }
 
     // Calls f(name, type, data, size) for each value in the order they were added.
     template <typename F> void ForEach(F&& f) const {

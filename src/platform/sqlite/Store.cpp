@@ -502,6 +502,7 @@ void Store::ForgetCaches() {
 void Store::ClearCaches() {
     m_childCache.clear();
     m_valueCache.clear();
+    m_valueCacheBytes = 0;
     m_subkeyCache.clear();
     m_cursor = nullptr;
 }
@@ -926,9 +927,13 @@ const PackedValues* Store::CachedValues(KeyId key, Status* status) {
     if (*status != Status::Ok) {
         return nullptr;
     }
-    if (m_valueCache.size() >= kValueCacheKeys) {
-        m_valueCache.clear();
+    // What a map node and the block cost beside the bytes themselves, roughly.
+    const std::size_t bytes = values.Bytes() + 96;
+    if (m_valueCacheBytes + bytes > kValueCacheBytes) {
+        m_uncachedValues = std::move(values);
+        return &m_uncachedValues;
     }
+    m_valueCacheBytes += bytes;
     return &(m_valueCache[key] = std::move(values));
 }
 

@@ -151,12 +151,15 @@ private:
     };
     std::vector<CachedStatement> m_statements;
     // What was read, valid while Generation() stays the same: child ids by parent and folded
-    // name (0: no such child), and the values of recently read keys by folded name. The bound
-    // holds a whole pass over 10,000 queue entries (a few MB): a pass walks the entries in one
-    // order, so a smaller cache that empties itself would miss on every entry.
-    static constexpr std::size_t kValueCacheKeys = 16384;
+    // name (0: no such child), and the values of the keys read first, up to a budget in bytes
+    // (a pass over 100,000 queue entries fits). Past the budget further keys are read each
+    // time and nothing is evicted: a pass walks the entries in one order, so a cache that made
+    // room would miss on every entry, while this one costs only the keys beyond it.
+    static constexpr std::size_t kValueCacheBytes = 64 << 20;
     std::unordered_map<std::string, KeyId> m_childCache;
     std::unordered_map<KeyId, PackedValues> m_valueCache;
+    std::size_t m_valueCacheBytes = 0;
+    PackedValues m_uncachedValues; // a key's values read past the budget
     struct Listing {
         Names names;
         std::vector<KeyId> ids;
