@@ -160,7 +160,11 @@ std::string CTime::Format(const char* format) const {
                 tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec;
             const std::int64_t offset = (local - m_time) / 60;
             const auto minutes = static_cast<int>(offset < 0 ? -offset : offset);
-            out += (offset < 0 ? "-" : "+") + Padded(minutes / 60) + Padded(minutes % 60);
+            // Appended piece by piece: GCC 12 at -O3 takes "-" + std::string for an
+            // overlapping copy (-Werror=restrict).
+            out += offset < 0 ? '-' : '+';
+            out += Padded(minutes / 60);
+            out += Padded(minutes % 60);
             break;
         }
         case '%':
