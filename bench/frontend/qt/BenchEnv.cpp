@@ -29,7 +29,11 @@ double ResidentMB(pid_t pid, const char* field) {
 
 pid_t StartHeadlessMonitor(int* outFd, const std::vector<std::string>& env,
                            const std::string& errorPath) {
-    const std::string program = BuiltMonitor();
+    return StartHeadless(BuiltMonitor(), "Monitor started.", outFd, env, errorPath);
+}
+
+pid_t StartHeadless(const std::string& program, const std::string& startedLine, int* outFd,
+                    const std::vector<std::string>& env, const std::string& errorPath) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
         return -1;
@@ -52,7 +56,7 @@ pid_t StartHeadlessMonitor(int* outFd, const std::vector<std::string>& env,
     *outFd = out[0];
     std::string text;
     char buffer[1024];
-    while (pid > 0 && text.find("Monitor started.") == std::string::npos) {
+    while (pid > 0 && text.find(startedLine) == std::string::npos) {
         pollfd p{out[0], POLLIN, 0};
         if (poll(&p, 1, 60000) <= 0) {
             break;

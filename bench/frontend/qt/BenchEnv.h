@@ -15,5 +15,9 @@ double ResidentMB(pid_t pid, const char* field = "VmRSS:");
 // log line. The pid, or -1.
 pid_t StartHeadlessMonitor(int* outFd, const std::vector<std::string>& env = {},
                            const std::string& errorPath = "/dev/null");
+// The same for any program that writes `startedLine` once it is up.
+pid_t StartHeadless(const std::string& program, const std::string& startedLine, int* outFd,
+                    const std::vector<std::string>& env = {},
+                    const std::string& errorPath = "/dev/null");
 // Creates the QApplication once, on the offscreen platform unless another was chosen.
 void EnsureBenchApplication();
