@@ -13,9 +13,10 @@ PACKAGES=(
   scdoc man-db desktop-file-utils appstream
   dpkg-dev file lintian
   g++-mingw-w64-x86-64-posix googletest wine64
+  nsis trayer x11-utils xdotool
 )
 if [ "${1:-}" = "--screenshots" ]; then
-  PACKAGES+=(openbox trayer xdotool imagemagick)
+  PACKAGES+=(imagemagick)
 fi
 
 missing=()

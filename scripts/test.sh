@@ -16,13 +16,14 @@ deb=$(./scripts/package.sh) &&
 package_verdict=$([ $package_status -eq 0 ] && echo passed || echo FAILED)
 echo "== Debian package: $package_verdict ($(($(date +%s) - package_started)) s) =="
 
-# The Windows build: the Qt-free libraries, the companion and the tests they share with this
-# system, cross-built with mingw-w64, and Wine's private prefix below build/win64.
+# The Windows build: the Win32 Monitor, the companion, the installer and the tests, cross-built
+# with mingw-w64, and Wine's private prefixes below build/win64.
 echo "== Windows build (mingw-w64) =="
 win_started=$(date +%s)
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Debug -DQPM_BUILD_BENCHMARKS=OFF
 cmake --build build/win64
+cmake --build build/win64 --target installer
 echo "== Windows build: $(($(date +%s) - win_started)) s =="
 
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQPM_SANITIZE=ON \

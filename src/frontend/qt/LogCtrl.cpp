@@ -1,9 +1,9 @@
 #include "frontend/qt/LogCtrl.h"
 
 #include "app/MonitorApp.h"
+#include "core/LogRules.h"
 #include "frontend/qt/platform/QtColor.h"
 #include "platform/Contrast.h"
-#include "platform/Time.h"
 
 #include <QFontDatabase>
 #include <QScrollBar>
@@ -13,8 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr COLORREF kDefaultPanelBackground = 0xE4E4E4;
 
 QFont LogFont() {
     const QString classic = QStringLiteral("MS Sans Serif");
@@ -34,23 +32,12 @@ QFont LogFont() {
 CLogCtrl::CLogCtrl(QWidget* parent) : QPlainTextEdit(parent) {}
 
 QColor CLogCtrl::ProfileBackground(CWinApp& app) {
-    if (app.GetProfileInt(MonitorNames::ColorsSection, "WinDef", 1) != 0) {
-        return {};
-    }
-    COLORREF color =
-        app.GetProfileInt(MonitorNames::ColorsSection, "RPanelBG", kDefaultPanelBackground);
-    // A colour is 0x00BBGGRR; anything with the high byte set (a negative number included)
-    // is not one, and the grey the client itself would use is the sensible reading.
-    if ((color & 0xFF000000u) != 0) {
-        color = kDefaultPanelBackground;
-    }
-    return ToQColor(color);
+    const std::optional<COLORREF> color = LogRules::ProfileBackground(app);
+    return color ? ToQColor(*color) : QColor();
 }
 
 int CLogCtrl::ProfileMaxLines(CWinApp& app) {
-    const int lines =
-        static_cast<int>(app.GetProfileInt(MonitorNames::PreferencesSection, "LogMaxLines", 0));
-    return lines > 0 ? lines : kDefaultMaxLines;
+    return LogRules::ProfileMaxLines(app);
 }
 
 void CLogCtrl::OnCreate(CWinApp& app) {
@@ -89,13 +76,13 @@ void CLogCtrl::OnCreate(CWinApp& app) {
         }
     }
     setPalette(pal);
-    m_nMaxLines = ProfileMaxLines(app);
+    m_entries.SetMaxLines(ProfileMaxLines(app));
     m_bCreated = true;
 }
 
 void CLogCtrl::AddTimeStamp() {
     m_bEntryStarts = true;
-    AddLine(CTime::GetCurrentTime().Format("%I:%M%p %B %d, %Y").c_str(), LogColor::Navy);
+    AddLine(LogRules::TimeStampText().c_str(), LogColor::Navy);
 }
 
 void CLogCtrl::AddFailure(const char* text) {
@@ -109,11 +96,8 @@ void CLogCtrl::AddLine(const char* text, COLORREF color) {
     if (!m_bCreated) {
         return;
     }
-    // Invalid UTF-8 is replaced, never dropped; a CR LF or a lone CR is a line end, as one.
-    QString body = QString::fromUtf8(text != nullptr ? text : "");
-    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QString line = QStringLiteral("  ") + body + QLatin1Char('\n');
+    // Invalid UTF-8 is replaced, never dropped.
+    const QString line = QString::fromUtf8(LogRules::LineText(text));
 
     QTextCharFormat format = m_cf;
     format.setProperty(kGivenColorProperty, static_cast<uint>(color));
@@ -129,14 +113,10 @@ void CLogCtrl::AddLine(const char* text, COLORREF color) {
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(line, format);
-    const int lines = static_cast<int>(body.count(QLatin1Char('\n'))) + 1;
-    if (m_bEntryStarts || m_entryLines.empty()) {
-        m_entryLines.push_back(lines);
-    } else {
-        m_entryLines.back() += lines;
-    }
+    const int lines = static_cast<int>(line.count(QLatin1Char('\n')));
+    // The document ends with an empty block after the last line end.
+    DropFirstLines(m_entries.Added(lines, m_bEntryStarts, document()->blockCount() - 1));
     m_bEntryStarts = false;
-    DropOldest();
     if (moveCaret) {
         setTextCursor(cursor);
     }
@@ -197,21 +177,9 @@ void CLogCtrl::changeEvent(QEvent* event) {
     cursor.endEditBlock();
 }
 
-void CLogCtrl::DropOldest() {
-    // The document ends with an empty block after the last line end.
-    const int kept = document()->blockCount() - 1;
-    if (kept <= m_nMaxLines) {
+void CLogCtrl::DropFirstLines(int drop) {
+    if (drop <= 0) {
         return;
-    }
-    int drop = 0;
-    while (m_entryLines.size() > 1 && kept - drop > m_nMaxLines) {
-        drop += m_entryLines.front();
-        m_entryLines.pop_front();
-    }
-    if (kept - drop > m_nMaxLines) {
-        const int cut = kept - drop - m_nMaxLines;
-        m_entryLines.front() -= cut;
-        drop += cut;
     }
     QTextCursor cursor(document());
     cursor.setPosition(document()->findBlockByNumber(drop).position(), QTextCursor::KeepAnchor);
@@ -252,7 +220,7 @@ void CLogCtrl::Clear() {
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     setTextCursor(cursor);
-    m_entryLines.clear();
+    m_entries.Clear();
 }
 
 void CLogCtrl::CopyAll() {

@@ -7,12 +7,12 @@
 #pragma once
 
 #include "core/ActivityLog.h"
+#include "core/LogRules.h"
 #include "frontend/qt/LogMirror.h"
 
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -21,8 +21,7 @@ class CWinApp;
 class CLogCtrl : public QPlainTextEdit, public IActivityLog {
     Q_OBJECT
 public:
-    // About 630 bytes a line: some 13 MB at most.
-    static constexpr int kDefaultMaxLines = 20000;
+    static constexpr int kDefaultMaxLines = LogRules::kDefaultMaxLines;
 
     explicit CLogCtrl(QWidget* parent = nullptr);
 
@@ -64,16 +63,12 @@ private:
     COLORREF DrawnColor(COLORREF given) const;
     void Mirror(const QString& line);
     void ScrollToEnd();
-    // Drops the oldest entries while more than m_nMaxLines lines are kept; an entry longer than
-    // that by itself loses its oldest lines.
-    void DropOldest();
+    // Drops the first `drop` lines.
+    void DropFirstLines(int drop);
 
     bool m_bCreated = false;
     bool m_bEntryStarts = false;
-    int m_nMaxLines = kDefaultMaxLines;
-    // The number of lines of each entry kept, oldest first. Lines before any timestamp form an
-    // entry of their own.
-    std::deque<int> m_entryLines;
+    CLogEntries m_entries;
     // The default format; every line is inserted with it and only its colour changed.
     QTextCharFormat m_cf;
     std::unique_ptr<CLogMirror> m_pMirror;

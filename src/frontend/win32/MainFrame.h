@@ -1,0 +1,90 @@
+// The main window of the Win32 front end: the activity log under a menu bar with a clock, the
+// two timers, every menu command, the close question, the tray icon with its menu, and the
+// orderly end at log-off.
+#pragma once
+
+#include "core/ActivityLog.h"
+#include "core/Commands.h"
+#include "core/Desktop.h"
+#include "core/LogRules.h"
+#include "frontend/win32/Gui.h"
+
+#include <set>
+#include <string>
+
+class CMonitorApp;
+
+class CMainFrame : public IMainFrame,
+                   public IWindow,
+                   public IActivityLog,
+                   public gui::IFrameEvents {
+public:
+    static constexpr const char* kCloseQuestion =
+        "If you close Quorvel PRO Monitor scheduled transfers will not be executed.";
+
+    explicit CMainFrame(CMonitorApp& app);
+    ~CMainFrame() override;
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Creates the window hidden at `rect` and writes the log's first entry.
+    bool Create(const CRect& rect);
+
+    // IMainFrame
+    IActivityLog& GetLog() override { return *this; }
+    HWND GetSafeHwnd() override { return this; }
+    void ShowWindow(int nCmdShow) override;
+    void UpdateWindow() override {}
+    void SendCommand(UINT id) override { OnCommand(id); }
+
+    // IWindow
+    UINT SetTimer(UINT id, UINT elapseMs) override;
+    BOOL KillTimer(UINT id) override;
+
+    // IActivityLog
+    void AddTimeStamp() override;
+    void AddLine(const char* text, COLORREF color) override;
+    void AddFailure(const char* text) override;
+
+    // gui::IFrameEvents
+    void OnCommand(unsigned id) override;
+    void OnTimer(unsigned id) override;
+    void OnInitMenu() override;
+    void OnTrayNotify(unsigned mouseMessage) override;
+    void OnContextMenu() override;
+    void OnCloseBox() override { OnClose(); }
+    void OnSysCommand(unsigned command) override;
+    void OnTaskbarCreated() override;
+    void OnOpenRequest() override { OnOpen(); }
+    void OnEndSession() override { EndSession(); }
+
+    // The close question; on OK the Monitor ends.
+    void OnClose();
+    // Stops both monitors (each logs its "Disabled" line), kills the timers, removes the icon,
+    // ends every open question and leaves the message loop. Runs once.
+    void EndSession();
+    bool IsDestroyed() const { return m_bDestroyed; }
+    // Runs the message loop until the Monitor ends.
+    int Run() { return m_window.Run(); }
+
+private:
+    void OnOpen();
+    void OnHide();
+    void AddTrayIcon();
+    void StartClient();
+    void ShowTrayMenu();
+    BOOL StartAtLogon();
+    void OnToggleStartAtLogon();
+    void UpdateClock();
+
+    CMonitorApp& m_app;
+    gui::CFrameWindow m_window;
+    std::set<UINT> m_timers;
+    CLogEntries m_entries;
+    bool m_bEntryStarts = false;
+    std::string m_strClock;
+    BOOL m_bMinimizedToTray = FALSE;
+    BOOL m_bTrayIconAdded = FALSE;
+    bool m_bDestroyed = false;
+    bool m_bClosing = false;
+};
