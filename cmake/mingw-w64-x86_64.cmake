@@ -16,3 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The runtime goes into each program, so that it runs without DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Release programs ship without their symbols.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package in one command: a Release build with Debian's usual hardening
-# flags, then CPack. Leaves quorvel-monitor_<version>_<arch>.deb in the repository's top
-# folder and prints its path on standard output (all else goes to standard error). Install it
-# with `sudo apt install ./<that file>`.
+# Builds the releases in one command: the Debian package (a Release build with Debian's usual
+# hardening flags, then CPack) and the Windows installer (a Release cross-build with mingw-w64,
+# then NSIS). Leaves quorvel-monitor_<version>_<arch>.deb and quorvel-monitor-setup.exe in the
+# repository's top folder and prints the package's path on standard output (all else goes to
+# standard error). Install the package with `sudo apt install ./<that file>`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh >&2
@@ -17,4 +18,8 @@ rm -f build/package/quorvel-monitor_*.deb
 (cd build/package && cpack -G DEB >/dev/null)
 debs=(build/package/quorvel-monitor_*.deb)
 cp "${debs[0]}" .
+cmake -S . -B build/package-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DQPM_BUILD_TESTS=OFF -DQPM_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build/package-win64 --target installer >&2
+cp build/package-win64/quorvel-monitor-setup.exe .
 echo "$PWD/$(basename "${debs[0]}")"

@@ -30,7 +30,11 @@ const bool g_binaryStreams = [] {
 int RunAndWait(const Args& command, std::string* why) {
     std::string line;
     for (const auto& arg : command) {
-        line += (line.empty() ? "" : " ") + QuoteArgument(arg);
+        // Appended piece by piece: a concatenation here trips GCC 12's false -Werror=restrict.
+        if (!line.empty()) {
+            line += ' ';
+        }
+        line += QuoteArgument(arg);
     }
     std::wstring wide = text::ToWide(line);
     STARTUPINFOW startup{};

@@ -27,8 +27,8 @@ public:
         Dword(0);
         m_countAt = m_words.size();
         m_words.push_back(0);
-        m_words.insert(m_words.end(), {0, 0, static_cast<WORD>(cx), static_cast<WORD>(cy)});
-        m_words.insert(m_words.end(), {0, 0}); // no menu, the dialog class
+        Words({0, 0, static_cast<WORD>(cx), static_cast<WORD>(cy)});
+        Words({0, 0}); // no menu, the dialog class
         Text(L"");
         m_words.push_back(points);
         Text(font);
@@ -42,9 +42,8 @@ public:
         }
         Dword(style | WS_CHILD | WS_VISIBLE);
         Dword(0);
-        m_words.insert(m_words.end(),
-                       {static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
-                        static_cast<WORD>(cy), id, 0xFFFF, atom});
+        Words({static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
+               static_cast<WORD>(cy), id, 0xFFFF, atom});
         Text(text);
         m_words.push_back(0); // no creation data
         ++m_words[m_countAt];
@@ -53,6 +52,12 @@ public:
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
 
 private:
+    // One word at a time: a vector insert of a list trips a false overflow warning of GCC 12.
+    void Words(std::initializer_list<WORD> words) {
+        for (const WORD word : words) {
+            m_words.push_back(word);
+        }
+    }
     void Dword(DWORD value) {
         m_words.push_back(LOWORD(value));
         m_words.push_back(HIWORD(value));

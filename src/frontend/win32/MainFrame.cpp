@@ -32,9 +32,7 @@ gui::MenuEntry Item(const char* text, UINT id) {
 
 CMainFrame::CMainFrame(CMonitorApp& app) : m_app(app) {}
 
-CMainFrame::~CMainFrame() {
-    EndSession();
-}
+CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::Create(const CRect& rect) {
     const std::vector<std::pair<std::string, std::vector<gui::MenuEntry>>> menus = {
@@ -156,7 +154,9 @@ void CMainFrame::OnInitMenu() {
     m_window.SetMenuState(Command::ResumeTransfers, !asking && m_app.CanResumeTransfers(), false);
     m_window.SetMenuState(Command::StartClient, m_app.IsClientRunning() == FALSE, false);
     m_window.SetMenuState(Command::Exit, !asking, false);
-    m_window.SetMenuState(Command::QueueTransfers, !asking, false);
+    // Scheduler > Queue Transfers has no Windows dialog yet: schedules come from the client and
+    // the companion until it has.
+    m_window.SetMenuState(Command::QueueTransfers, false, false);
 }
 
 void CMainFrame::OnCommand(unsigned id) {
@@ -210,7 +210,7 @@ void CMainFrame::OnCommand(unsigned id) {
 
 void CMainFrame::StartClient() {
     std::string error;
-    if (!m_app.LaunchClient(nullptr, &error)) {
+    if (m_app.LaunchClient(nullptr, &error) == ClientLaunch::Failed) {
         AddTimeStamp();
         AddFailure(error.c_str());
     }

@@ -23,6 +23,8 @@ int main() {
         CMainFrame* frame = desktop.MainFrame();
         if (frame != nullptr && !frame->IsDestroyed()) {
             status = frame->Run();
+            // Whatever ended the loop, the monitors stop in order while the application lives.
+            frame->EndSession();
         }
     }
     app.ExitInstance();
