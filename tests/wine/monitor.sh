@@ -137,7 +137,8 @@ tray_menu() {
   local x y line attempt
   # A click in the first moments after docking may reach the icon before Wine routes it.
   for attempt in 1 2 3 4; do
-    read -r x y < <(icon_position) || fail "no icon to click"
+    wait_for 5 icon_docked || fail "no icon to click"
+    read -r x y < <(icon_position)
     xdotool mousemove "$x" "$y" click 3
     ! wait_for 3 shown_window '(has no name)' 40 >/dev/null || break
     [ $attempt -lt 4 ] || fail "the tray menu did not open"
