@@ -20,6 +20,10 @@
 #include <string>
 #include <unistd.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 constexpr const char* kHelp =
@@ -127,6 +131,12 @@ bool IsHeadless() {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+    // Blocks of 128 KiB and more come from the system and go back to it when freed. Left to
+    // itself the allocator raises that bound to the largest block freed so far, and a read
+    // of a clipboard text of megabytes would then stay in the heap for good.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
     if (AnswerInformationRequest(argc, argv)) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
