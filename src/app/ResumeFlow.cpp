@@ -46,6 +46,12 @@ void CMonitorApp::ResumeTransfer(int id) {
 
 void CMonitorApp::ResumeTransfers(BOOL bAsk) {
     if (bAsk) {
+        // Nothing lost, nothing reported done that was not: an answer deletes only what the
+        // question was about, never an entry recorded while the user was still being asked.
+        std::vector<std::string> asked;
+        for (const TRANSFERSUBKEY& entry : CTransferResumeDB(this).ListEntries()) {
+            asked.push_back(entry.strName);
+        }
         const int answer =
             m_desktop.TimedChoice(kCaption, kQuestion, kQuestionTimeoutMs, 1, "Yes", "No");
         if (answer == IDCANCEL) {
@@ -56,7 +62,7 @@ void CMonitorApp::ResumeTransfers(BOOL bAsk) {
             // entries are then not ours to forget.
             if (later == IDNO && !IsDownloadHelperRunning()) {
                 CTransferResumeDB db(this);
-                db.DeleteAll();
+                db.DeleteAll(&asked);
             }
             return;
         }

@@ -85,7 +85,7 @@ BOOL CTransferResumeDB::DeleteSubkey(const std::string& name) {
     return RegDeleteKeyA(key.Get(), name.c_str()) == ERROR_SUCCESS;
 }
 
-BOOL CTransferResumeDB::DeleteAll() {
+BOOL CTransferResumeDB::DeleteAll(const std::vector<std::string>* only) {
     // All or nothing: a half-forgotten list would resume only some of the transfers. A store
     // that takes no writes fails here, before its empty stand-in could pass for "nothing left".
     CRegTransaction transaction(HKEY_CURRENT_USER);
@@ -97,7 +97,9 @@ BOOL CTransferResumeDB::DeleteAll() {
     if (opened != ERROR_SUCCESS) {
         return opened == ERROR_FILE_NOT_FOUND; // nothing to forget
     }
-    for (const auto& name : CQueueScheduleDB::ListSubkeyNames(key.Get())) {
+    const std::vector<std::string> names =
+        only != nullptr ? *only : CQueueScheduleDB::ListSubkeyNames(key.Get());
+    for (const auto& name : names) {
         Delete(CQueueScheduleDB::IdFromName(name.c_str()));
     }
     return transaction.Commit() == ERROR_SUCCESS;

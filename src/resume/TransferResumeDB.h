@@ -61,8 +61,9 @@ public:
     BOOL Delete(int id);
     // Deletes the subkey of exactly that name, which need not be an id.
     BOOL DeleteSubkey(const std::string& name);
-    // FALSE when the store refused; then every entry is still there.
-    BOOL DeleteAll();
+    // FALSE when the store refused; then every entry is still there. With `only`, forgets just
+    // the entries of those subkey names (the ones a question was about).
+    BOOL DeleteAll(const std::vector<std::string>* only = nullptr);
     // Counts the entries of version 2 and deletes the others.
     int CountValid();
     // Every subkey in enumeration order, each judged as Read would judge it, so that what

@@ -71,17 +71,24 @@ TEST_F(ResumeFlowTest, StartUpAsksThenResumesFromTheLastIdToTheFirst) {
     app.ExitInstance();
 }
 
-TEST_F(ResumeFlowTest, NoThenNoForgetsEveryEntryWithoutStartingOrLogging) {
+TEST_F(ResumeFlowTest, NoThenNoForgetsTheEntriesAskedAboutWithoutStartingOrLogging) {
     WriteEntry(3, 1);
     WriteEntry("4", Entry{2, 799, Record(1, 799)});
-    desktop.timedChoiceAnswers = {IDCANCEL};
-    desktop.messageBoxAnswers = {IDNO};
-    CMonitorApp app(desktop, clipboard, shell);
+    // A transfer interrupted while the second question is open was never asked about.
+    struct CLateEntryDesktop : CFakeDesktop {
+        int MessageBox(const char* text, const char* caption, UINT type) override {
+            WriteEntry(9, 1);
+            return CFakeDesktop::MessageBox(text, caption, type);
+        }
+    } late;
+    late.timedChoiceAnswers = {IDCANCEL};
+    late.messageBoxAnswers = {IDNO};
+    CMonitorApp app(late, clipboard, shell);
     ASSERT_TRUE(app.InitInstance(""));
-    EXPECT_EQ(desktop.questions, (Names{kTimedQuestion, kLaterQuestion}));
+    EXPECT_EQ(late.questions, (Names{kTimedQuestion, kLaterQuestion}));
     EXPECT_TRUE(shell.starts.empty());
-    EXPECT_TRUE(desktop.frame.log.lines.empty());
-    EXPECT_TRUE(EntryNames().empty());
+    EXPECT_TRUE(late.frame.log.lines.empty());
+    EXPECT_EQ(EntryNames(), Names{"9"});
     app.ExitInstance();
 }
 

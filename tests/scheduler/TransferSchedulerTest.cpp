@@ -4,6 +4,7 @@
 #include "core/SiblingPrograms.h"
 #include "platform/Clock.h"
 #include "platform/Launch.h"
+#include "resume/TransferResumeDB.h"
 #include "scheduler/QueueHandovers.h"
 #include "scheduler/Schedule.h"
 #include "support/Fakes.h"
@@ -145,9 +146,16 @@ TEST_F(TransferSchedulerTest, NothingIsStartedWhoseRunCannotBeRecordedOrWasRepla
     const std::string path = Queue("q.ftq");
     Store(1, path, Every(1, PeriodUnit::Hours, Local(2025, 6, 2, 9, 0)));
     const auto before = Stored(1)->ToBytes();
+    CRegKey interrupted;
+    ASSERT_EQ(interrupted.Create(HKEY_CURRENT_USER,
+                                 (std::string(CTransferResumeDB::kKeyPath) + "\\5").c_str()),
+              ERROR_SUCCESS);
     {
+        // The store is open: each change below gets as far as its commit, which fails.
         ScopedWriteRefusal fullDisk;
         scheduler.OnTimerTick();
+        EXPECT_EQ(db.Write(0, Stored(1).get(), path.c_str()), 0);
+        EXPECT_FALSE(CTransferResumeDB(&app).DeleteAll());
     }
     EXPECT_TRUE(siblings.launches.empty());
     EXPECT_EQ(Stored(1)->ToBytes(), before);
