@@ -18,6 +18,9 @@ int Fail(const std::string& message);
 // Prints "quorvel-monitorctl: <what>: not saved: <store file>: <why>" on standard error for a
 // change the store refused, and returns kFalse.
 int NotSaved(const std::string& what);
+// True, with one line on standard error, when the user's store turned out unreadable: an empty
+// list from it would pass for "nothing stored".
+bool StoreUnreadable(const std::string& what);
 // True when the arguments ask for help.
 bool WantsHelp(const Args& args);
 

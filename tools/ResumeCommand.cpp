@@ -83,6 +83,9 @@ int List(bool json) {
     CProfile profile;
     CTransferResumeDB db(&profile);
     const std::vector<Row> rows = Rows(db);
+    if (StoreUnreadable("resume list")) {
+        return kBadInput;
+    }
     if (json) {
         std::printf("[");
         for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -192,6 +192,9 @@ int List(const Args& args) {
         }
         first = false;
     }
+    if (StoreUnreadable("schedule list")) {
+        return kBadInput;
+    }
     out += json ? (first ? "]\n" : "\n]\n") : "";
     std::fputs(out.c_str(), stdout);
     return kOk;

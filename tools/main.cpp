@@ -22,6 +22,16 @@ int NotSaved(const std::string& what) {
     return kFalse;
 }
 
+bool StoreUnreadable(const std::string& what) {
+    const std::string why = RegStoreProblem(HKEY_CURRENT_USER);
+    if (why.empty()) {
+        return false;
+    }
+    std::fprintf(stderr, "quorvel-monitorctl: %s: the store cannot be read: %s\n", what.c_str(),
+                 why.c_str());
+    return true;
+}
+
 bool WantsHelp(const Args& args) {
     for (const auto& arg : args) {
         if (arg == "--help" || arg == "-h") {

@@ -236,6 +236,26 @@ TEST_F(DamagedStoreTest, ADatabaseOfAnotherProgramIsLeftAlone) {
     ExpectRefused(ReadFileText(file));
 }
 
+TEST_F(RegistryTest, AStoreOtherUsersCanChangeIsRefusedWithTheReason) {
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "Planted"), ERROR_SUCCESS);
+    key.Close();
+    const std::string file = m_env.UserStore();
+    const std::string folder = file.substr(0, file.rfind('/'));
+    for (const auto& [path, open, closed] :
+         {std::tuple{folder, 0777, 0700}, std::tuple{file, 0666, 0600}}) {
+        RegCloseStores();
+        ASSERT_EQ(chmod(path.c_str(), static_cast<mode_t>(open)), 0);
+        EXPECT_NE(key.Open(HKEY_CURRENT_USER, "Planted", KEY_READ), ERROR_SUCCESS) << path;
+        EXPECT_NE(RegStoreProblem(HKEY_CURRENT_USER).find(path + " can be changed by other users"),
+                  std::string::npos)
+            << RegStoreProblem(HKEY_CURRENT_USER);
+        ASSERT_EQ(chmod(path.c_str(), static_cast<mode_t>(closed)), 0);
+    }
+    RegCloseStores();
+    EXPECT_EQ(key.Open(HKEY_CURRENT_USER, "Planted", KEY_READ), ERROR_SUCCESS);
+}
+
 TEST_F(RegistryTest, AStoreFolderThatCannotBeMadeGivesAnEmptyStoreThatTakesNoWrites) {
     const std::string blocker = m_env.WriteFile("not-a-folder", "x");
     setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);

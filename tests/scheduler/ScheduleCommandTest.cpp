@@ -109,6 +109,18 @@ TEST_F(ScheduleCommandTest, ConcurrentAddsTakeDistinctIdsAndAnUnsavedAddIsNotRep
     EXPECT_NE(out.find("quorvel-monitorctl: schedule add: not saved: the store " + damaged),
               std::string::npos)
         << out;
+    EXPECT_EQ(RunCommand("QUORVEL_REGISTRY_USER=" + Quote(damaged) + " " + Quote(BuiltCompanion()) +
+                             " schedule list 2>&1",
+                         &out),
+              2);
+    EXPECT_NE(
+        out.find("cannot be read: " + damaged + ": it is not a database: file is not a database"),
+        std::string::npos)
+        << out;
+    // A disk that lets no file grow: its own reason, not what SQLite said after it.
+    RunCommand("ulimit -f 0; trap '' XFSZ; " + add + " 2>&1 >/dev/null", &out);
+    EXPECT_NE(out.find("disk I/O error"), std::string::npos) << out;
+    EXPECT_EQ(out.find("no transaction"), std::string::npos) << out;
 }
 
 TEST_F(ScheduleCommandTest, BadInputIsRefusedAndNothingIsWritten) {

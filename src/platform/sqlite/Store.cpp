@@ -59,6 +59,32 @@ std::string DirOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// SQLite's message for the last failure, with the system's own reason when there is one: "disk
+// I/O error" alone does not say that the disk is full or a file may not grow.
+std::string ErrorText(sqlite3* db) {
+    std::string text = sqlite3_errmsg(db);
+    if (const int system = sqlite3_system_errno(db); system != 0) {
+        text += std::string(" (") + std::strerror(system) + ")";
+    }
+    return text;
+}
+
+// Why another local user could change what is at `path`, or nothing. Such a user could plant
+// queues that this user's Monitor hands to the client.
+std::string OpenToOthers(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    if (st.st_uid != geteuid()) {
+        return path + " belongs to another user";
+    }
+    if ((st.st_mode & 022) != 0) {
+        return path + " can be changed by other users";
+    }
+    return {};
+}
+
 Status FromSqlite(int rc) {
     if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) {
         return Status::Ok;
@@ -118,6 +144,17 @@ bool Store::EnsureOpen(bool forWrite) {
         return true;
     }
     m_path = StorePath(m_root);
+    if (m_root == Root::CurrentUser) {
+        // Refused like a named-object folder others can write: nothing read from it is ours.
+        std::string why = OpenToOthers(DirOf(m_path));
+        if (why.empty()) {
+            why = OpenToOthers(m_path);
+        }
+        if (!why.empty()) {
+            OpenEmpty("it is refused: " + why);
+            return true;
+        }
+    }
     struct stat st {};
     if (stat(m_path.c_str(), &st) == 0) {
         return OpenFile(false);
@@ -170,9 +207,21 @@ bool Store::OpenFile(bool created) {
     // Both answers from one snapshot: read apart, a store another program is creating this
     // very moment could show its tables without its id and be taken for someone else's.
     const bool snapshot = Exec("BEGIN");
+    // Why the first read failed, taken at once: what runs after it (the COMMIT) would put its
+    // own message in place of the real reason.
+    std::string readError;
+    bool notADatabase = false;
+    const auto noteReadError = [&] {
+        if (readError.empty()) {
+            notADatabase = sqlite3_errcode(m_db) == SQLITE_NOTADB;
+            readError = ErrorText(m_db);
+        }
+    };
     if (sqlite3_prepare_v2(m_db, "PRAGMA application_id", -1, &stmt, nullptr) == SQLITE_OK &&
         sqlite3_step(stmt) == SQLITE_ROW) {
         appId = sqlite3_column_int(stmt, 0);
+    } else {
+        noteReadError();
     }
     sqlite3_finalize(stmt);
     stmt = nullptr;
@@ -180,6 +229,8 @@ bool Store::OpenFile(bool created) {
             SQLITE_OK &&
         sqlite3_step(stmt) == SQLITE_ROW) {
         tables = sqlite3_column_int(stmt, 0);
+    } else {
+        noteReadError();
     }
     sqlite3_finalize(stmt);
     if (snapshot) {
@@ -192,7 +243,7 @@ bool Store::OpenFile(bool created) {
         // Its journal goes beside it: a folder closed to writing leaves even reading impossible.
         problem = "in a folder that cannot be written (" + dir + ": " + std::strerror(errno) + ")";
     } else if (appId < 0 || tables < 0) {
-        problem = std::string("not a database: ") + sqlite3_errmsg(m_db);
+        problem = (notADatabase ? "not a database: " : "unreadable: ") + readError;
     } else if (appId == 0 && tables == 0) {
         if (!Initialise()) {
             problem =
@@ -611,9 +662,8 @@ Status Store::End(Status status) {
 
 void Store::NoteFailure(const char* fallback) {
     const int code = m_db != nullptr ? sqlite3_errcode(m_db) : SQLITE_OK;
-    m_lastError = code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE
-                      ? sqlite3_errmsg(m_db)
-                      : fallback;
+    m_lastError =
+        code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE ? ErrorText(m_db) : fallback;
 }
 
 Status Store::BeginWrite() {
