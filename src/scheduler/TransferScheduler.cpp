@@ -67,6 +67,11 @@ void CTransferScheduler::OnTimerTick() {
         return;
     }
     BusyScope busy(m_bBusy);
+    // A store found unreadable is looked at afresh at every tick until it can be read again
+    // (a sync tool or a restore may put a good file back).
+    if (!m_storeProblem.empty()) {
+        RegCloseStores();
+    }
 
     // One "now" for the whole pass: each run's advance is counted from the time it was found
     // due, so a clock stepping back during the pass cannot leave a queue that just ran due again.
@@ -88,6 +93,7 @@ void CTransferScheduler::OnTimerTick() {
             due.push_back({id, name, record});
         }
     });
+    ReportStoreProblem();
     for (auto entry = due.rbegin(); entry != due.rend(); ++entry) {
         CSchedule schedule;
         schedule.LoadFromRecord(&entry->record);
@@ -201,6 +207,22 @@ void CTransferScheduler::ReportUnfinishedHandovers() {
         m_pLog->AddFailure("Quorvel PRO may not have been started with it.\r\n");
         CQueueHandovers::End(id);
     }
+}
+
+void CTransferScheduler::ReportStoreProblem() {
+    // Nothing lost, nothing reported done that was not: an unreadable store reads as one with
+    // nothing due, so the user is told, in the log and the tray, once until it changes.
+    const std::string problem = RegStoreProblem(HKEY_CURRENT_USER);
+    if (problem == m_storeProblem) {
+        return;
+    }
+    m_storeProblem = problem;
+    if (problem.empty() || m_pLog == nullptr) {
+        return;
+    }
+    m_pLog->AddTimeStamp();
+    m_pLog->AddLine("Transfer Scheduler - The scheduled queues cannot be read:", LogColor::Maroon);
+    m_pLog->AddFailure((problem + "\r\n").c_str());
 }
 
 void CTransferScheduler::ReportWaiting(int id, const std::string& name) {

@@ -46,6 +46,7 @@ private:
                                        bool handOver);
     void ReportFailure(int id, const std::string& name, const std::string& why);
     void ReportWaiting(int id, const std::string& name);
+    void ReportStoreProblem();
     // Nothing is logged before Attach.
     void LogTimeStamp();
     void LogLine(const char* text, COLORREF color);
@@ -57,4 +58,6 @@ private:
     ISiblingPrograms& m_siblings;
     // The failure last told of for each queue id, until the queue runs.
     std::map<int, std::string> m_reported;
+    // Why the store could not be read at the last tick; empty while it can.
+    std::string m_storeProblem;
 };

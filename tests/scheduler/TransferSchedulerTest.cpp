@@ -383,6 +383,23 @@ TEST_F(TransferSchedulerTest, ANestedTickReturnsAtOnce) {
     EXPECT_EQ(siblings.launches.size(), 3u);
 }
 
+TEST_F(TransferSchedulerTest, AnUnreadableStoreIsToldOnceAndLookedAtAgainAtEveryTick) {
+    const std::string file = m_env.WriteFile("user.db", std::string(4096, 'x'));
+    setenv("QUORVEL_REGISTRY_USER", file.c_str(), 1);
+    RegCloseStores();
+    scheduler.OnTimerTick();
+    scheduler.OnTimerTick();
+    ASSERT_EQ(log.lines.size(), 3u);
+    EXPECT_EQ(log.lines[1].color, LogColor::Maroon);
+    EXPECT_EQ(log.lines[2].text.rfind(file + ": it is not a database", 0), 0u) << log.lines[2].text;
+
+    ASSERT_EQ(unlink(file.c_str()), 0); // a good store comes back
+    scheduler.OnTimerTick();
+    Store(1, Queue("q.ftq"), Once(Local(2025, 6, 2, 9, 0)));
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 1u);
+}
+
 TEST_F(TransferSchedulerTest, NoEntriesNoLines) {
     scheduler.OnTimerTick();
     EXPECT_TRUE(log.lines.empty());
