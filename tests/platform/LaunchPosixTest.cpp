@@ -33,8 +33,11 @@ protected:
                                      "  echo \"stat=$(cat /proc/$$/stat)\"\n"
                                      "  for f in /proc/$$/fd/*; do echo \"fd=$(readlink "
                                      "$f)\"; done\n"
-                                     "  grep -E '^(SigBlk|SigIgn|PPid):' "
-                                     "/proc/$$/status\n"
+                                     // Read by the shell itself: a child reading it
+                                     // could catch the mask the shell holds while forking.
+                                     "  while IFS= read -r l; do case $l in "
+                                     "SigBlk:*|SigIgn:*|PPid:*) echo \"$l\";; esac; "
+                                     "done < /proc/$$/status\n"
                                      "} > \"$out.tmp\"\n"
                                      "mv \"$out.tmp\" \"$out\"\n"
                                      "while [ ! -e \"$out.stop\" ] && [ -e \"$out\" ]; "
