@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QShowEvent>
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
@@ -34,7 +35,6 @@ struct MenuText {
 
 CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror) : m_app(app) {
     setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
-    setWindowIcon(LoadAppIcon(IconId::Window));
     setWindowTitle(QString::fromLatin1(MonitorNames::DisplayName));
     CreateMainMenu();
     CreateTrayMenu();
@@ -162,6 +162,13 @@ void CMainFrame::ShowWindow(int nCmdShow) {
         show();
         break;
     }
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    if (windowIcon().isNull()) {
+        setWindowIcon(LoadAppIcon(IconId::Window));
+    }
+    QMainWindow::showEvent(event);
 }
 
 void CMainFrame::UpdateWindow() {

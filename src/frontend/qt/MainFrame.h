@@ -98,6 +98,9 @@ public:
 protected:
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Gives the window its icon when it is first shown: most starts stay in the tray, and
+    // rendering the icon is part of what start-up costs above a bare window.
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     // Asks the close question; IDOK or IDCANCEL.
