@@ -196,7 +196,9 @@ void CTransferScheduler::ReportUnfinishedHandovers() {
     // Nothing lost, nothing reported done that was not: a run whose start is uncertain after a
     // crash is told of, once, with the tray's notification; its schedule has already moved on,
     // so it is never started twice behind the user's back.
-    for (const auto& [id, name] : CQueueHandovers::Unfinished()) {
+    const auto unfinished = CQueueHandovers::Unfinished();
+    ReportStoreProblem(); // told at start-up, not only at the first pass a minute later
+    for (const auto& [id, name] : unfinished) {
         if (m_pLog == nullptr) {
             return;
         }
