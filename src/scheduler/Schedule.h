@@ -40,6 +40,8 @@ constexpr int Weeks = 3;
 constexpr int Months = 4;
 } // namespace PeriodUnit
 
+class IScheduleTransferDialog;
+
 class CSchedule {
 public:
     CSchedule();
@@ -58,8 +60,9 @@ public:
     // see one time, or a clock stepping back in between leaves the run due a second time.
     BOOL Advance(std::string& next, CTime now);
     BOOL IsCleared() const { return m_bCleared; }
-    // Runs the Schedule Transfer dialog on this schedule (Qt; see ScheduleTransferDlg).
-    BOOL Edit();
+    // Runs a front end's Schedule Transfer dialog over this schedule's fields; FALSE when it
+    // was cancelled (nothing changed). Cleared or confirmed, see CScheduleTransferForm::SaveTo.
+    BOOL Edit(IScheduleTransferDialog& dialog);
     // Counts the next run from `anchor`, or from the start when the start lies after it.
     void CountFrom(CTime anchor) { m_timeLastRun = anchor < m_timeStart ? m_timeStart : anchor; }
 

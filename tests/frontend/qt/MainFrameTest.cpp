@@ -326,8 +326,9 @@ TEST_F(MainFrameTest, CommandsReachTheLogTheMonitorAndTheClient) {
 
 TEST_F(MainFrameTest, TheDialogsMessagesAreTitledWithTheProgramsName) {
     // A repeating schedule without a count is refused with a message.
-    CScheduleTransferDlg dlg;
-    dlg.m_bOnce = 0;
+    CScheduleTransferForm form;
+    CScheduleTransferDlg dlg(form);
+    form.m_bOnce = 0;
     dlg.show();
     dlg.m_editCount->clear();
     SeenBox seen;

@@ -1,17 +1,6 @@
 #include "frontend/qt/dialogs/PeriodComboBox.h"
 
-#include "scheduler/Schedule.h"
-
-namespace {
-struct UnitItem {
-    const char* text;
-    int code;
-};
-constexpr UnitItem kUnits[] = {
-    {"Minutes", PeriodUnit::Minutes}, {"Hours", PeriodUnit::Hours},   {"Days", PeriodUnit::Days},
-    {"Weeks", PeriodUnit::Weeks},     {"Months", PeriodUnit::Months},
-};
-} // namespace
+#include "scheduler/ScheduleTransferForm.h"
 
 CPeriodComboBox::CPeriodComboBox(QWidget* parent) : QComboBox(parent) {
     // A drop-down with an edit field, like the rest of the desktop's unit pickers; typed text
@@ -23,7 +12,7 @@ CPeriodComboBox::CPeriodComboBox(QWidget* parent) : QComboBox(parent) {
 CPeriodComboBox::~CPeriodComboBox() = default;
 
 void CPeriodComboBox::Fill() {
-    for (const UnitItem& unit : kUnits) {
+    for (const auto& unit : CScheduleTransferForm::kUnits) {
         addItem(QString::fromLatin1(unit.text), unit.code);
     }
     // Adding the first item selects it; the unit is chosen by SelectUnit alone.

@@ -1,10 +1,12 @@
 // The period unit combo box: the five unit names in a fixed order, each carrying its unit code.
 #pragma once
 
+#include "scheduler/ScheduleTransferForm.h"
+
 #include <QComboBox>
 
 // The combo box's answer when no item is selected.
-constexpr int CB_ERR = -1;
+constexpr int CB_ERR = CScheduleTransferForm::kNoUnit;
 
 class CPeriodComboBox : public QComboBox {
     Q_OBJECT

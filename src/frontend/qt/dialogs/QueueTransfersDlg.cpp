@@ -2,9 +2,6 @@
 
 #include "frontend/qt/dialogs/DialogUnits.h"
 #include "frontend/qt/platform/QtModal.h"
-#include "platform/registry/Registry.h"
-#include "scheduler/QueueScheduleDB.h"
-#include "scheduler/Schedule.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -24,7 +21,7 @@ QString ToDisplay(const std::string& path) {
 } // namespace
 
 CQueueTransfersDlg::CQueueTransfersDlg(QWidget* pParent) : QDialog(pParent) {
-    setWindowTitle(QStringLiteral("Queue Transfers"));
+    setWindowTitle(QString::fromLatin1(CQueueTransfersForm::kTitle));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
@@ -92,40 +89,38 @@ BOOL CQueueTransfersDlg::OnInitDialog() {
     return TRUE;
 }
 
-void CQueueTransfersDlg::AddString(const std::string& name) {
-    const QString text = ToDisplay(name);
-    int row = m_listQueues->count();
-    while (row > 0 &&
-           QString::compare(m_listQueues->item(row - 1)->text(), text, Qt::CaseInsensitive) > 0) {
-        --row;
-    }
-    auto* item = new QListWidgetItem(text);
-    item->setData(kPathRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-    m_listQueues->insertItem(row, item);
+void CQueueTransfersDlg::FillList() {
+    m_form.FillList();
 }
 
-void CQueueTransfersDlg::FillList() {
+void CQueueTransfersDlg::ShowLines(const std::vector<std::string>& lines) {
     // Emptying the list is not the user's selection change: Edit and Remove keep their state.
     m_bFilling = true;
     m_listQueues->setUpdatesEnabled(false);
     m_listQueues->clear();
-
-    CQueueScheduleDB db;
-    db.PurgeInvalid();
-    std::unique_ptr<CUIntArray> ids = db.GetIdList();
-    if (ids) {
-        for (auto it = ids->rbegin(); it != ids->rend(); ++it) {
-            std::string name;
-            if (db.Read(static_cast<int>(*it), name)) {
-                AddString(name);
-            }
-        }
-        CQueueScheduleDB::FreeIdList(std::move(ids));
+    for (const std::string& name : lines) {
+        auto* item = new QListWidgetItem(ToDisplay(name));
+        item->setData(kPathRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+        m_listQueues->addItem(item);
     }
-
     m_listQueues->setUpdatesEnabled(true);
     m_listQueues->viewport()->update();
     m_bFilling = false;
+}
+
+BOOL CQueueTransfersDlg::Confirm(const std::string& text, const char* caption) {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(caption), ToDisplay(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    // A path is shown as it is, never interpreted as markup.
+    box.setTextFormat(Qt::PlainText);
+    return ExecModalToOwners(box) == QMessageBox::Ok ? TRUE : FALSE;
+}
+
+void CQueueTransfersDlg::Warn(const std::string& text, const char* caption) {
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(caption), ToDisplay(text),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    ExecModalToOwners(box);
 }
 
 void CQueueTransfersDlg::GetSelectedName(std::string& name) const {
@@ -145,93 +140,11 @@ void CQueueTransfersDlg::OnSelChangeList() {
 void CQueueTransfersDlg::OnEdit() {
     std::string name;
     GetSelectedName(name);
-    if (name.empty()) {
-        return;
-    }
-    CQueueScheduleDB db;
-    const int id = db.FindIdByName(name.c_str());
-    if (id < 1) {
-        FillList();
-        return;
-    }
-    std::unique_ptr<SCHEDULEDATA> record = db.Read(id, name);
-    if (!record) {
-        FillList();
-        return;
-    }
-    CSchedule schedule;
-    schedule.LoadFromRecord(record.get());
-
-    if (!schedule.Edit()) {
-        return;
-    }
-    std::unique_ptr<SCHEDULEDATA> edited;
-    if (!schedule.IsCleared()) {
-        edited = schedule.CreateRecord();
-        if (edited == nullptr || edited->ToBytes() == record->ToBytes()) {
-            return; // nothing changed: whatever the scheduler stored meanwhile stands
-        }
-    }
-    // The scheduler keeps running while the schedule is edited: act only on the entry that
-    // was opened, never on one that took its place, and count from the run it recorded
-    // meanwhile instead of undoing it.
-    std::string stored;
-    const std::unique_ptr<SCHEDULEDATA> current = db.Read(id, stored);
-    if (current == nullptr || stored != name) {
-        FillList();
-        return;
-    }
-    if (edited != nullptr) {
-        CSchedule now;
-        now.LoadFromRecord(current.get());
-        schedule.CountFrom(now.m_timeLastRun);
-        edited = schedule.CreateRecord();
-    }
-    Save(db.Replace(id, name, current.get(), edited.get()));
-    if (edited == nullptr) {
-        FillList();
-    }
-}
-
-void CQueueTransfersDlg::Save(CQueueScheduleDB::Change change) {
-    if (change == CQueueScheduleDB::Change::Changed) {
-        FillList();
-    } else if (change == CQueueScheduleDB::Change::Failed) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorvel PRO Monitor"),
-                        QStringLiteral("The change was not saved.\n%1")
-                            .arg(ToDisplay(RegLastFailure(HKEY_CURRENT_USER))),
-                        QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        ExecModalToOwners(box);
-    }
+    m_form.OnEdit(name);
 }
 
 void CQueueTransfersDlg::OnRemove() {
     std::string name;
     GetSelectedName(name);
-    if (name.empty()) {
-        return;
-    }
-    CQueueScheduleDB db;
-    const int id = db.FindIdByName(name.c_str());
-    if (id < 1) {
-        return;
-    }
-    QMessageBox box(
-        QMessageBox::Question, QStringLiteral("Remove"),
-        QStringLiteral("Remove:\n%1\nfrom Queue Transfer Scheduler ?").arg(ToDisplay(name)),
-        QMessageBox::Ok | QMessageBox::Cancel, this);
-    // A path is shown as it is, never interpreted as markup.
-    box.setTextFormat(Qt::PlainText);
-    if (ExecModalToOwners(box) != QMessageBox::Ok) {
-        return;
-    }
-    // Another program may have deleted the entry, or deleted it and reused the id for another
-    // queue, while the user was answering.
-    std::string stored;
-    const std::unique_ptr<SCHEDULEDATA> current = db.Read(id, stored);
-    if (current != nullptr && stored == name) {
-        Save(db.Replace(id, name, current.get(), nullptr));
-    }
-    FillList();
+    m_form.OnRemove(name);
 }

@@ -1,10 +1,10 @@
 // The "Queue Transfers" dialog: every scheduled queue as one line holding its path, with Edit
-// and Remove. Lines carry only the path; each action looks the path up again in the store,
-// because the scheduler may rewrite or delete entries while the dialog is open.
+// and Remove; its widgets are bound to a CQueueTransfersForm, which holds the rules.
 #pragma once
 
+#include "frontend/qt/dialogs/ScheduleTransferDlg.h"
 #include "platform/Types.h"
-#include "scheduler/QueueScheduleDB.h"
+#include "scheduler/QueueTransfersForm.h"
 
 #include <QDialog>
 #include <string>
@@ -12,7 +12,7 @@
 class QListWidget;
 class QPushButton;
 
-class CQueueTransfersDlg : public QDialog {
+class CQueueTransfersDlg : public QDialog, private IQueueTransfersView {
     Q_OBJECT
 public:
     enum {
@@ -43,12 +43,13 @@ protected:
     void setVisible(bool visible) override;
 
 private:
-    // Tells the user of a change the store refused; refreshes the list when the entry changed
-    // under the dialog.
-    void Save(CQueueScheduleDB::Change change);
-    // Adds a line where the list's case-insensitive order puts it.
-    void AddString(const std::string& name);
+    void ShowLines(const std::vector<std::string>& lines) override;
+    BOOL Confirm(const std::string& text, const char* caption) override;
+    void Warn(const std::string& text, const char* caption) override;
+    int DoModal(CScheduleTransferForm& form) override { return m_scheduleDialog.DoModal(form); }
 
+    CQueueTransfersForm m_form{*this};
+    CQtScheduleTransferDialog m_scheduleDialog;
     bool m_bInitialised = false;
     bool m_bFilling = false;
 };

@@ -219,13 +219,11 @@ private:
 
 } // namespace
 
-CScheduleTransferDlg::CScheduleTransferDlg(QWidget* pParent) : QDialog(pParent) {
+CScheduleTransferDlg::CScheduleTransferDlg(CScheduleTransferForm& form, QWidget* pParent)
+    : QDialog(pParent), m_form(form) {
     setWindowTitle(QStringLiteral("Schedule Transfer"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-
-    const CTime now = CTime::GetCurrentTime();
-    m_timeEndTime = m_timeEndDate = m_timeStartDate = m_timeStartTime = now;
 
     const CDialogUnits units(font());
 
@@ -342,11 +340,6 @@ CTime CScheduleTransferDlg::FromPickerValue(const QDateTime& value) {
     return CTime(date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second());
 }
 
-CTime CScheduleTransferDlg::CombineDateAndTime(const CTime& date, const CTime& time) {
-    return CTime(date.GetYear(), date.GetMonth(), date.GetDay(), time.GetHour(), time.GetMinute(),
-                 0, -1);
-}
-
 void CScheduleTransferDlg::setVisible(bool visible) {
     if (visible && !m_bInitialised) {
         m_bInitialised = true;
@@ -371,10 +364,10 @@ void CScheduleTransferDlg::ExchangePickers(BOOL bSave) {
         QDateTimeEdit* picker;
         CTime* value;
     };
-    const Pair pairs[] = {{m_ctrlEndTime, &m_timeEndTime},
-                          {m_ctrlEndDate, &m_timeEndDate},
-                          {m_ctrlStartDate, &m_timeStartDate},
-                          {m_ctrlStartTime, &m_timeStartTime}};
+    const Pair pairs[] = {{m_ctrlEndTime, &m_form.m_timeEndTime},
+                          {m_ctrlEndDate, &m_form.m_timeEndDate},
+                          {m_ctrlStartDate, &m_form.m_timeStartDate},
+                          {m_ctrlStartTime, &m_form.m_timeStartTime}};
     for (const Pair& pair : pairs) {
         if (bSave) {
             *pair.value = FromPickerValue(pair.picker->dateTime());
@@ -386,48 +379,22 @@ void CScheduleTransferDlg::ExchangePickers(BOOL bSave) {
 
 BOOL CScheduleTransferDlg::DoDataExchange(BOOL bSaveAndValidate) {
     if (!bSaveAndValidate) {
-        m_editCount->setText(QString::number(m_nCount));
+        m_editCount->setText(QString::number(m_form.m_nCount));
         ExchangePickers(FALSE);
-        m_btnDisable->setChecked(m_bDisabled != 0);
+        m_btnDisable->setChecked(m_form.m_bDisabled != 0);
         return TRUE;
     }
-
-    const QString text = m_editCount->text();
-    bool ok = false;
-    const qulonglong count = text.toULongLong(&ok);
-    ok = ok && !text.isEmpty() && count <= 0xFFFFFFFFULL;
-    if (m_btnOnce->isChecked()) {
-        // The count means nothing to a single transfer and its edit is disabled; an
-        // unreadable one keeps the value the schedule had rather than trap the user.
-        if (ok) {
-            m_nCount = static_cast<DWORD>(count);
-        }
-    } else if (!ok || count == 0 || count > static_cast<qulonglong>(INT32_MAX)) {
-        // A repeating schedule needs at least one unit per period, and the stored count is
-        // a signed 32-bit number.
-        // Titled as the framework titles its messages: with the program's name.
-        const CWinApp* app = AfxGetApp();
-        QMessageBox box(QMessageBox::Warning,
-                        QString::fromStdString(app != nullptr ? app->m_pszAppName : ""),
-                        QStringLiteral("Please enter a positive integer."), QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        ExecModalToOwners(box);
-        m_editCount->setFocus();
-        m_editCount->selectAll();
-        return FALSE;
-    } else {
-        m_nCount = static_cast<DWORD>(count);
-    }
-
     ExchangePickers(TRUE);
-    m_bDisabled = m_btnDisable->isChecked() ? 1 : 0;
+    m_form.m_bDisabled = m_btnDisable->isChecked() ? 1 : 0;
     return TRUE;
 }
 
 BOOL CScheduleTransferDlg::OnInitDialog() {
+    // An end date opens the schedule as a repeating one.
+    m_form.SetEndDate(m_form.m_bEndDate);
     UpdateData(FALSE);
 
-    if (m_bOnce) {
+    if (m_form.m_bOnce) {
         m_btnOnce->setChecked(true);
     } else {
         m_btnEvery->setChecked(true);
@@ -436,16 +403,16 @@ BOOL CScheduleTransferDlg::OnInitDialog() {
     m_ctrlStartTime->setDisplayFormat(QStringLiteral("HH:mm"));
     m_ctrlEndTime->setDisplayFormat(QStringLiteral("HH:mm"));
 
-    m_spinCount->SetRange(kCountMin, kCountMax);
-    m_spinCount->SetPos(static_cast<int>(qMin<DWORD>(m_nCount, kCountMax)));
+    m_spinCount->SetRange(CScheduleTransferForm::kCountMin, CScheduleTransferForm::kCountMax);
+    m_spinCount->SetPos(
+        static_cast<int>(qMin<DWORD>(m_form.m_nCount, CScheduleTransferForm::kCountMax)));
 
     m_cbUnit->Fill();
-    m_cbUnit->SelectUnit(m_nUnit);
+    m_cbUnit->SelectUnit(m_form.m_nUnit);
 
-    m_btnEndDate->setChecked(m_bEndDate != 0);
-    m_btnClear->setEnabled(m_bCanClear != 0);
+    m_btnEndDate->setChecked(m_form.m_bEndDate != 0);
+    m_btnClear->setEnabled(m_form.IsClearEnabled() != 0);
 
-    UpdatePeriodControls();
     UpdateEndDateControls();
 
     m_ctrlStartDate->setFocus();
@@ -453,25 +420,23 @@ BOOL CScheduleTransferDlg::OnInitDialog() {
 }
 
 void CScheduleTransferDlg::UpdatePeriodControls() {
-    const bool once = m_btnOnce->isChecked();
-    m_editCount->setEnabled(!once);
-    m_cbUnit->setEnabled(!once);
+    m_form.SetOnce(m_btnOnce->isChecked() ? TRUE : FALSE);
+    const bool period = m_form.IsPeriodEnabled() != 0;
+    m_editCount->setEnabled(period);
+    m_cbUnit->setEnabled(period);
     // The arrows belong to the count; stepping a count nobody can edit would be confusing.
-    m_spinCount->setEnabled(!once);
+    m_spinCount->setEnabled(period);
 }
 
 void CScheduleTransferDlg::UpdateEndDateControls() {
-    const bool end = m_btnEndDate->isChecked();
-    m_ctrlEndDate->setEnabled(end);
-    m_ctrlEndTime->setEnabled(end);
-    if (end) {
-        // An end date only makes sense for a repeating schedule.
+    m_form.SetEndDate(m_btnEndDate->isChecked() ? TRUE : FALSE);
+    m_ctrlEndDate->setEnabled(m_form.IsEndEnabled() != 0);
+    m_ctrlEndTime->setEnabled(m_form.IsEndEnabled() != 0);
+    if (!m_form.m_bOnce) {
         m_btnEvery->setChecked(true);
-        m_btnOnce->setEnabled(false);
-        UpdatePeriodControls();
-    } else {
-        m_btnOnce->setEnabled(true);
     }
+    m_btnOnce->setEnabled(m_form.IsOnceEnabled() != 0);
+    UpdatePeriodControls();
 }
 
 void CScheduleTransferDlg::OnDateTimeChange() {
@@ -481,13 +446,9 @@ void CScheduleTransferDlg::OnDateTimeChange() {
     // Only the pickers are read: a count being typed must neither be validated nor reset
     // because a date changed.
     ExchangePickers(TRUE);
-    const CTime start = CombineDateAndTime(m_timeStartDate, m_timeStartTime);
-    const CTime end = CombineDateAndTime(m_timeEndDate, m_timeEndTime);
-    if (end < start) {
-        m_timeEndDate = m_timeStartDate;
-        m_timeEndTime = m_timeStartTime;
-        SetPickerQuietly(m_ctrlEndDate, m_timeEndDate);
-        SetPickerQuietly(m_ctrlEndTime, m_timeEndTime);
+    if (m_form.OnDateTimeChange()) {
+        SetPickerQuietly(m_ctrlEndDate, m_form.m_timeEndDate);
+        SetPickerQuietly(m_ctrlEndTime, m_form.m_timeEndTime);
     }
 }
 
@@ -500,21 +461,29 @@ void CScheduleTransferDlg::reject() {
 }
 
 void CScheduleTransferDlg::OnOK() {
-    m_bEndDate = m_btnEndDate->isChecked() ? 1 : 0;
-    m_bOnce = m_btnOnce->isChecked() ? 1 : 0;
-    if (!UpdateData(TRUE)) {
+    m_form.SetEndDate(m_btnEndDate->isChecked() ? TRUE : FALSE);
+    m_form.SetOnce(m_btnOnce->isChecked() ? TRUE : FALSE);
+    UpdateData(TRUE);
+    switch (m_form.OnOK(m_editCount->text().toStdString(), m_cbUnit->GetSelectedUnit())) {
+    case CScheduleTransferForm::Refusal::Count: {
+        // Titled as the framework titles its messages: with the program's name.
+        const CWinApp* app = AfxGetApp();
+        QMessageBox box(
+            QMessageBox::Warning, QString::fromStdString(app != nullptr ? app->m_pszAppName : ""),
+            QString::fromLatin1(CScheduleTransferForm::kCountRefused), QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        ExecModalToOwners(box);
+        m_editCount->setFocus();
+        m_editCount->selectAll();
         return;
     }
-    const int unit = m_cbUnit->GetSelectedUnit();
-    if (unit != CB_ERR) {
-        m_nUnit = unit;
-    } else if (!m_bOnce) {
-        // A repeating schedule without a unit would never run again: offer the units.
+    case CScheduleTransferForm::Refusal::Unit:
         m_cbUnit->setFocus();
         m_cbUnit->showPopup();
         return;
+    case CScheduleTransferForm::Refusal::None:
+        break;
     }
-    // A single transfer keeps whatever unit it had: the combo was not the user's to change.
     QDialog::done(IDOK);
 }
 
@@ -523,55 +492,23 @@ void CScheduleTransferDlg::OnCancel() {
 }
 
 void CScheduleTransferDlg::OnClear() {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Scheduled Transfers"),
-                    QStringLiteral("Remove from Scheduled Transfers List?"),
+    QMessageBox box(QMessageBox::Question,
+                    QString::fromLatin1(CScheduleTransferForm::kClearCaption),
+                    QString::fromLatin1(CScheduleTransferForm::kClearText),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setTextFormat(Qt::PlainText);
     if (ExecModalToOwners(box) != QMessageBox::Ok) {
         return;
     }
     // Nothing else is copied back after Clear, so nothing else is read or validated.
-    m_bCleared = 1;
+    m_form.OnClear();
     QDialog::done(IDOK);
 }
 
-// ---------------------------------------------------------------------------------------------
-// CSchedule::Edit
-
-BOOL CSchedule::Edit() {
+int CQtScheduleTransferDialog::DoModal(CScheduleTransferForm& form) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-        return FALSE;
+        return IDCANCEL;
     }
-    CScheduleTransferDlg dlg(nullptr);
-    dlg.m_bEndDate = m_bEndDate;
-    dlg.m_bOnce = m_bOnce;
-    dlg.m_bDisabled = m_bDisabled;
-    dlg.m_nCount = static_cast<DWORD>(m_nCount);
-    dlg.m_nUnit = m_nUnit;
-    dlg.m_timeStartDate = dlg.m_timeStartTime = m_timeStart;
-    dlg.m_timeEndDate = dlg.m_timeEndTime = m_timeEnd;
-    dlg.m_bCanClear = m_bLoaded;
-
-    if (ExecModalToOwners(dlg) != IDOK) {
-        return FALSE;
-    }
-
-    m_bCleared = dlg.m_bCleared;
-    if (m_bCleared) {
-        return TRUE;
-    }
-
-    m_bEndDate = dlg.m_bEndDate;
-    m_bOnce = dlg.m_bOnce;
-    m_bDisabled = dlg.m_bDisabled;
-    m_nUnit = dlg.m_nUnit;
-    m_nCount = static_cast<LONG>(dlg.m_nCount);
-    m_timeStart =
-        CScheduleTransferDlg::CombineDateAndTime(dlg.m_timeStartDate, dlg.m_timeStartTime);
-    m_timeEnd = CScheduleTransferDlg::CombineDateAndTime(dlg.m_timeEndDate, dlg.m_timeEndTime);
-
-    // The next run is counted from the anchor: a new schedule counts from its start, an
-    // existing one keeps counting from its last run unless the start moved past it.
-    CountFrom(m_bLoaded ? m_timeLastRun : m_timeStart);
-    return TRUE;
+    CScheduleTransferDlg dlg(form, nullptr);
+    return ExecModalToOwners(dlg) == IDOK ? IDOK : IDCANCEL;
 }

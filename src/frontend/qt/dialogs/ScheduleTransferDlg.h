@@ -1,10 +1,11 @@
 // The "Schedule Transfer" dialog: start, optional end, once or every N units, disable, clear.
-// It edits its members only; CSchedule::Edit copies a schedule in and back.
+// Its widgets are bound to a CScheduleTransferForm, which holds the values and the rules.
 #pragma once
 
 #include "frontend/qt/dialogs/PeriodComboBox.h"
 #include "platform/Time.h"
 #include "platform/Types.h"
+#include "scheduler/ScheduleTransferForm.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -63,10 +64,7 @@ public:
         IDC_CLEAR = 1253,
         IDC_DISABLE = 1254,
     };
-    static constexpr int kCountMin = 1;
-    static constexpr int kCountMax = 32767;
-
-    explicit CScheduleTransferDlg(QWidget* pParent = nullptr);
+    explicit CScheduleTransferDlg(CScheduleTransferForm& form, QWidget* pParent = nullptr);
     ~CScheduleTransferDlg() override;
 
     // Moves the members into the controls (FALSE) or the controls into the members (TRUE);
@@ -78,29 +76,18 @@ public:
     void OnDateTimeChange();
     void OnClear();
 
-    // The start or end from a date picker's day and a time picker's hour and minute.
-    static CTime CombineDateAndTime(const CTime& date, const CTime& time);
     // The pickers carry the local calendar fields of the C library's breakdown.
     static QDateTime ToPickerValue(const CTime& time);
     static CTime FromPickerValue(const QDateTime& value);
 
+    CScheduleTransferForm& m_form;
+
     CPeriodComboBox* m_cbUnit;
-    int m_nUnit = 0;
-    BOOL m_bOnce = 1;
-    BOOL m_bEndDate = 0;
-    BOOL m_bCleared = 0;
-    BOOL m_bCanClear = 0;
     QDateTimeEdit* m_ctrlEndDate;
     QDateTimeEdit* m_ctrlEndTime;
     QCheckBox* m_btnEndDate;
     QLineEdit* m_editCount;
     QRadioButton* m_btnOnce;
-    DWORD m_nCount = 0;
-    CTime m_timeEndTime;
-    CTime m_timeEndDate;
-    CTime m_timeStartDate;
-    CTime m_timeStartTime;
-    BOOL m_bDisabled = 0;
 
     // The remaining controls, for the layout and for tests that drive the dialog.
     QDateTimeEdit* m_ctrlStartDate;
@@ -129,4 +116,10 @@ private:
 
     bool m_bInitialised = false;
     bool m_bSettingPickers = false;
+};
+
+// The Qt front end's Schedule Transfer dialog as CSchedule::Edit runs it.
+class CQtScheduleTransferDialog : public IScheduleTransferDialog {
+public:
+    int DoModal(CScheduleTransferForm& form) override;
 };

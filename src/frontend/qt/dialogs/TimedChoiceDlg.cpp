@@ -1,7 +1,6 @@
 #include "frontend/qt/dialogs/TimedChoiceDlg.h"
 
 #include "frontend/qt/platform/QtModal.h"
-#include "platform/Clock.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -12,7 +11,6 @@
 #include <QStyle>
 #include <QTimerEvent>
 #include <algorithm>
-#include <cstdint>
 
 namespace {
 
@@ -40,13 +38,9 @@ CTimedChoiceDlg::CTimedChoiceDlg(QWidget* pParent, const char* lpszCaption, cons
                                  const char* lpszCancelText)
     : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
-      m_strCaption(lpszCaption != nullptr ? lpszCaption : ""),
-      m_strMessage(lpszMessage != nullptr ? lpszMessage : ""),
-      m_strOkText(lpszOkText != nullptr ? lpszOkText : ""),
-      m_strCancelText(lpszCancelText != nullptr ? lpszCancelText : ""),
-      m_nDefaultButton(nDefaultButton), m_nTimeout(nTimeout), m_btnOk(new QPushButton(this)),
-      m_btnCancel(new QPushButton(this)), m_ctrlMessage(new QLabel(this)),
-      m_ctrlIcon(new QLabel(this)), m_wndCountdown(this) {
+      m_choice(lpszCaption, lpszMessage, nTimeout, nDefaultButton, lpszOkText, lpszCancelText),
+      m_btnOk(new QPushButton(this)), m_btnCancel(new QPushButton(this)),
+      m_ctrlMessage(new QLabel(this)), m_ctrlIcon(new QLabel(this)), m_wndCountdown(this) {
     // Dialog units: a quarter of the average character width, an eighth of the line height.
     const QFontMetrics metrics(font());
     const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
@@ -109,23 +103,21 @@ void CTimedChoiceDlg::showEvent(QShowEvent* event) {
 }
 
 BOOL CTimedChoiceDlg::OnInitDialog() {
-    setWindowTitle(FromText(m_strCaption));
+    setWindowTitle(FromText(m_choice.m_strCaption));
 
     const int iconSize = std::min(m_ctrlIcon->width(), m_ctrlIcon->height());
     m_ctrlIcon->setPixmap(
         style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(std::min(iconSize, 32)));
 
-    m_ctrlMessage->setText(FromText(m_strMessage));
-    m_btnOk->setText(FromText(m_strOkText));
-    m_btnCancel->setText(FromText(m_strCancelText));
+    m_ctrlMessage->setText(FromText(m_choice.m_strMessage));
+    m_btnOk->setText(FromText(m_choice.m_strOkText));
+    m_btnCancel->setText(FromText(m_choice.m_strCancelText));
 
-    m_wndCountdown.SetTextColor(0xB40000);
+    m_wndCountdown.SetTextColor(CTimedChoice::kCountdownColor);
 
-    m_nSecondsLeft = static_cast<int>(m_nTimeout / 1000);
+    m_choice.Start();
     UpdateCountdownText();
-
-    m_dwStartTick = GetTickCount();
-    m_timer.start(kTickMs, this);
+    m_timer.start(static_cast<int>(CTimedChoice::kTickMs), this);
 
     // Asked while the main window hides in the tray, so it must come to the front itself.
     // The offscreen platform has no window order and only complains when asked.
@@ -138,56 +130,42 @@ BOOL CTimedChoiceDlg::OnInitDialog() {
 }
 
 void CTimedChoiceDlg::UpdateCountdownText() {
-    const std::string& choice = m_nDefaultButton == 1 ? m_strOkText : m_strCancelText;
-    const std::string line =
-        "Auto-selecting \"" + choice + "\" in " + std::to_string(m_nSecondsLeft) + " second(s) ...";
     m_wndCountdown.hide();
-    m_wndCountdown.setText(FromText(line));
+    m_wndCountdown.setText(FromText(m_choice.GetCountdownText()));
     m_wndCountdown.show();
 }
 
 void CTimedChoiceDlg::timerEvent(QTimerEvent* event) {
     if (event->timerId() == m_timer.timerId()) {
-        OnTimer(kTimerId);
+        OnTimer(CTimedChoice::kTimerId);
     } else {
         QDialog::timerEvent(event);
     }
 }
 
 void CTimedChoiceDlg::OnTimer(UINT nIDEvent) {
-    if (nIDEvent != kTimerId) {
-        return;
-    }
-    const DWORD now = GetTickCount();
     if (!isVisible() || !m_timer.isActive()) {
         return;
     }
-    // Signed, so that a tick count that wrapped past 2^32 still gives the true distance.
-    const std::int64_t difference = static_cast<std::int32_t>(now - m_dwStartTick);
-    const std::int64_t elapsed = difference < 0 ? -difference : difference;
-    const std::int64_t timeout = m_nTimeout;
-    const int remaining = elapsed >= timeout ? 0 : static_cast<int>((timeout - elapsed) / 1000);
-    if (remaining != m_nSecondsLeft) {
-        m_nSecondsLeft = remaining;
+    int pressed = 0;
+    if (m_choice.OnTimer(nIDEvent, pressed)) {
         UpdateCountdownText();
     }
-    // The deadline is judged on the same wrap-safe distance rather than by comparing raw tick
-    // counts, which would answer at once whenever start plus timeout passes 2^32.
-    if (m_nSecondsLeft == 0 || elapsed >= timeout) {
-        if (m_nDefaultButton == 1) {
-            OnOK();
-        } else {
-            OnCancel();
-        }
+    if (pressed == IDOK) {
+        OnOK();
+    } else if (pressed == IDCANCEL) {
+        OnCancel();
     }
 }
 
 void CTimedChoiceDlg::OnOK() {
+    m_choice.Stop();
     m_timer.stop();
     QDialog::done(IDOK);
 }
 
 void CTimedChoiceDlg::OnCancel() {
+    m_choice.Stop();
     m_timer.stop();
     QDialog::done(IDCANCEL);
 }

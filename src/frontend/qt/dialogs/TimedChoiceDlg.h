@@ -1,9 +1,10 @@
 // A two-button question that answers itself: a line under the message counts the seconds
-// down and names the button that will be pressed when they run out.
+// down and names the button that will be pressed when they run out (the rules: CTimedChoice).
 #pragma once
 
 #include "frontend/qt/dialogs/ColorStatic.h"
 #include "platform/Types.h"
+#include "resume/TimedChoice.h"
 
 #include <QBasicTimer>
 #include <QDialog>
@@ -19,8 +20,6 @@ public:
     static constexpr int IDC_MESSAGE = 1033;
     static constexpr int IDC_COUNTDOWN = 1197;
     static constexpr int IDC_ICON = 1032;
-    static constexpr UINT kTimerId = 1;
-    static constexpr int kTickMs = 100;
 
     // Button 1 is pressed when the time runs out if `nDefaultButton` is 1, else button 2.
     CTimedChoiceDlg(QWidget* pParent, const char* lpszCaption, const char* lpszMessage,
@@ -37,19 +36,13 @@ public:
     void OnCancel();
     // Whether the countdown is still running.
     bool IsCounting() const { return m_timer.isActive(); }
+    int GetSecondsLeft() const { return m_choice.GetSecondsLeft(); }
 
     // Every way of answering (buttons, Enter, Escape, the close box) ends here.
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
 
-    std::string m_strCaption;
-    std::string m_strMessage;
-    std::string m_strOkText;
-    std::string m_strCancelText;
-    int m_nDefaultButton;
-    DWORD m_nTimeout;
-    DWORD m_dwStartTick = 0;
-    int m_nSecondsLeft = 0;
+    CTimedChoice m_choice;
 
     QPushButton* m_btnOk;
     QPushButton* m_btnCancel;
