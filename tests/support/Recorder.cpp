@@ -25,11 +25,13 @@ int main(int argc, char** argv) {
     }
     if (const char* file = std::getenv("QPM_RECORD")) {
         std::error_code ec;
-        record += "cwd=" + Utf8Path(fs::current_path(ec)) + "\n";
+        // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string(...) for an
+        // overlapping copy and fails the build (-Werror=restrict).
+        record += "cwd=";
+        record += Utf8Path(fs::current_path(ec));
+        record += '\n';
         const auto arguments = ProgramArguments(argc, argv);
         for (std::size_t i = 1; i < arguments.size(); ++i) {
-            // Appended piece by piece: GCC 12 at -O3 takes "[" + std::string(...) for an
-            // overlapping copy and fails the build (-Werror=restrict).
             record += '[';
             record += arguments[i];
             record += "]\n";

@@ -21,7 +21,12 @@ HANDLE OpenInherited(const std::string& path, DWORD access, DWORD disposition) {
 HANDLE Spawn(const std::vector<std::string>& argv, const std::string& out, const std::string& err) {
     std::string line;
     for (const auto& arg : argv) {
-        line += (line.empty() ? "" : " ") + QuoteArgument(arg);
+        // Appended piece by piece: GCC 12 at -O3 takes " " + std::string for an overlapping
+        // copy (-Werror=restrict).
+        if (!line.empty()) {
+            line += ' ';
+        }
+        line += QuoteArgument(arg);
     }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
