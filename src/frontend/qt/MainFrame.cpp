@@ -33,7 +33,8 @@ struct MenuText {
 
 } // namespace
 
-CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror) : m_app(app) {
+CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror)
+    : CFrameCommands(app) {
     setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
     setWindowTitle(QString::fromLatin1(MonitorNames::DisplayName));
     CreateMainMenu();
@@ -232,24 +233,6 @@ void CMainFrame::OnTimer(UINT id) {
     }
 }
 
-BOOL CMainFrame::StartAtLogon() {
-    return m_app.GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 1) != 0;
-}
-
-namespace {
-
-// Commands that open a window waiting for an answer, or act on what such a window asks about.
-// Its owner blocks none of them while the window is open, so they are refused and greyed then.
-constexpr UINT kAskingCommands[] = {Command::Exit, Command::QueueTransfers,
-                                    Command::ResumeTransfers};
-
-bool Asks(UINT id) {
-    return std::find(std::begin(kAskingCommands), std::end(kAskingCommands), id) !=
-           std::end(kAskingCommands);
-}
-
-} // namespace
-
 bool CMainFrame::IsAsking() {
     return QApplication::activeModalWidget() != nullptr;
 }
@@ -260,69 +243,13 @@ void CMainFrame::OnInitMenu() {
     m_menuItems[Command::ResumeTransfers]->setEnabled(m_app.CanResumeTransfers() != FALSE);
     m_menuItems[Command::StartClient]->setEnabled(m_app.IsClientRunning() == FALSE);
     if (IsAsking()) {
-        for (const UINT id : kAskingCommands) {
+        for (const UINT id : CFrameCommands::kAskingCommands) {
             m_menuItems[id]->setEnabled(false);
         }
     } else {
         m_menuItems[Command::Exit]->setEnabled(true);
         m_menuItems[Command::QueueTransfers]->setEnabled(true);
     }
-}
-
-void CMainFrame::OnCommand(UINT id) {
-    if (m_bDestroyed || (Asks(id) && IsAsking())) {
-        return;
-    }
-    switch (id) {
-    case Command::Exit:
-        OnClose();
-        break;
-    case Command::StartClient:
-        StartClient();
-        break;
-    case Command::EnableUrlMonitor:
-        m_app.m_urlMonitor.SetEnabled(TRUE);
-        break;
-    case Command::DisableUrlMonitor:
-        m_app.m_urlMonitor.SetEnabled(FALSE);
-        break;
-    case Command::ToggleUrlMonitor:
-        m_app.m_urlMonitor.SetEnabled(m_app.m_urlMonitor.IsEnabled() ? FALSE : TRUE);
-        break;
-    case Command::Open:
-        OnOpen();
-        break;
-    case Command::Hide:
-        OnHide();
-        break;
-    case Command::QueueTransfers:
-        OnQueueTransfers();
-        break;
-    case Command::ResumeTransfers:
-        if (m_app.CanResumeTransfers()) {
-            m_app.ResumeTransfers(FALSE);
-        }
-        break;
-    case Command::ClearWindow:
-        m_wndLog.Clear();
-        break;
-    case Command::CopyAll:
-        m_wndLog.CopyAll();
-        break;
-    case Command::CopySelection:
-        m_wndLog.CopySelection();
-        break;
-    case Command::LoadAtStartup:
-        OnToggleStartAtLogon();
-        break;
-    default:
-        break;
-    }
-}
-
-void CMainFrame::OnToggleStartAtLogon() {
-    const UINT value = m_app.GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 1);
-    m_app.WriteProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", value == 0 ? 1 : 0);
 }
 
 void CMainFrame::OnQueueTransfers() {
@@ -396,14 +323,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 bool CMainFrame::IsTrayAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
-}
-
-void CMainFrame::StartClient() {
-    std::string error;
-    if (m_app.LaunchClient(nullptr, &error) == ClientLaunch::Failed) {
-        m_wndLog.AddTimeStamp();
-        m_wndLog.AddFailure(error.c_str());
-    }
 }
 
 void CMainFrame::ShowTrayNotice(const char* text) {

@@ -2,6 +2,7 @@
 // command, the close question, and the tray icon with its menu.
 #pragma once
 
+#include "app/FrameCommands.h"
 #include "core/Desktop.h"
 #include "frontend/qt/LogCtrl.h"
 
@@ -27,7 +28,7 @@ constexpr unsigned RButtonDown = 0x204;
 constexpr UINT SC_MINIMIZE = 0xF020;
 constexpr UINT SC_RESTORE = 0xF120;
 
-class CMainFrame : public QMainWindow, public IMainFrame, public IWindow {
+class CMainFrame : public QMainWindow, public IMainFrame, public IWindow, public CFrameCommands {
     Q_OBJECT
 public:
     static constexpr const char* kCloseQuestion =
@@ -49,12 +50,10 @@ public:
     BOOL KillTimer(UINT id) override;
     bool IsTimerActive(UINT id) const;
 
-    // One dispatch for the main menu, the tray menu, start-up and tests.
-    void OnCommand(UINT id);
     void OnTimer(UINT id);
     void OnInitMenu();
     // The close question; on OK the window is destroyed and the program ends.
-    void OnClose();
+    void OnClose() override;
     // Stops both monitors (each logs its "Disabled" line), kills the timers, removes the icon.
     // Runs once.
     void OnDestroy();
@@ -66,8 +65,8 @@ public:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void OnSysCommand(UINT nID);
-    void OnHide();
-    void OnOpen();
+    void OnHide() override;
+    void OnOpen() override;
     long OnTrayNotify(unsigned long wParam, unsigned long lParam);
     void OnContextMenu();
     void ShowTrayMenu();
@@ -112,15 +111,18 @@ private:
     void CreateMainMenu();
     void CreateTrayMenu();
     QAction* AddItem(QMenu* menu, const char* text, UINT id);
-    void OnToggleStartAtLogon();
     // RefreshTrayMenu with a known answer to whether transfers can be resumed.
     void RefreshTrayMenu(BOOL canResume);
     void FillTrayMenu(BOOL canResume);
-    void OnQueueTransfers();
-    void StartClient();
-    BOOL StartAtLogon();
+    void OnQueueTransfers() override;
+    // CFrameCommands
+    bool IsEnded() const override { return m_bDestroyed; }
+    bool IsQuestionOpen() const override { return IsAsking(); }
+    IActivityLog& CommandLog() override { return m_wndLog; }
+    void ClearLog() override { m_wndLog.Clear(); }
+    void CopyAllLog() override { m_wndLog.CopyAll(); }
+    void CopyLogSelection() override { m_wndLog.CopySelection(); }
 
-    CMonitorApp& m_app;
     std::map<UINT, QBasicTimer> m_timers;
     std::map<UINT, QAction*> m_menuItems;
     std::map<UINT, QAction*> m_trayItems;

@@ -5,7 +5,6 @@
 #include "platform/Time.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
@@ -14,23 +13,13 @@ constexpr unsigned kLButtonDown = 0x201;
 constexpr unsigned kLButtonDblClk = 0x203;
 constexpr unsigned kRButtonDown = 0x204;
 
-// Commands that open a window waiting for an answer, or act on what such a window asks about:
-// refused and greyed while one is open.
-constexpr UINT kAskingCommands[] = {Command::Exit, Command::QueueTransfers,
-                                    Command::ResumeTransfers};
-
-bool Asks(UINT id) {
-    return std::find(std::begin(kAskingCommands), std::end(kAskingCommands), id) !=
-           std::end(kAskingCommands);
-}
-
 gui::MenuEntry Item(const char* text, UINT id) {
     return {text, id};
 }
 
 } // namespace
 
-CMainFrame::CMainFrame(CMonitorApp& app) : m_app(app) {}
+CMainFrame::CMainFrame(CMonitorApp& app) : CFrameCommands(app) {}
 
 CMainFrame::~CMainFrame() = default;
 
@@ -138,15 +127,6 @@ void CMainFrame::OnTimer(unsigned id) {
     }
 }
 
-BOOL CMainFrame::StartAtLogon() {
-    return m_app.GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 1) != 0;
-}
-
-void CMainFrame::OnToggleStartAtLogon() {
-    const UINT value = m_app.GetProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", 1);
-    m_app.WriteProfileInt(MonitorNames::PreferencesSection, "MonitorWStart", value == 0 ? 1 : 0);
-}
-
 void CMainFrame::OnInitMenu() {
     const bool asking = gui::IsAsking();
     m_window.SetMenuState(Command::ToggleUrlMonitor, true, m_app.m_urlMonitor.IsEnabled() != 0);
@@ -159,61 +139,9 @@ void CMainFrame::OnInitMenu() {
     m_window.SetMenuState(Command::QueueTransfers, false, false);
 }
 
-void CMainFrame::OnCommand(unsigned id) {
-    if (m_bDestroyed || (Asks(id) && gui::IsAsking())) {
-        return;
-    }
-    switch (id) {
-    case Command::Exit:
-        OnClose();
-        break;
-    case Command::StartClient:
-        StartClient();
-        break;
-    case Command::EnableUrlMonitor:
-        m_app.m_urlMonitor.SetEnabled(TRUE);
-        break;
-    case Command::DisableUrlMonitor:
-        m_app.m_urlMonitor.SetEnabled(FALSE);
-        break;
-    case Command::ToggleUrlMonitor:
-        m_app.m_urlMonitor.SetEnabled(m_app.m_urlMonitor.IsEnabled() ? FALSE : TRUE);
-        break;
-    case Command::Open:
-        OnOpen();
-        break;
-    case Command::Hide:
-        OnHide();
-        break;
-    case Command::ResumeTransfers:
-        if (m_app.CanResumeTransfers()) {
-            m_app.ResumeTransfers(FALSE);
-        }
-        break;
-    case Command::ClearWindow:
-        m_window.ClearLog();
-        m_entries.Clear();
-        break;
-    case Command::CopyAll:
-        m_window.CopyAllLog();
-        break;
-    case Command::CopySelection:
-        m_window.CopyLogSelection();
-        break;
-    case Command::LoadAtStartup:
-        OnToggleStartAtLogon();
-        break;
-    default:
-        break;
-    }
-}
-
-void CMainFrame::StartClient() {
-    std::string error;
-    if (m_app.LaunchClient(nullptr, &error) == ClientLaunch::Failed) {
-        AddTimeStamp();
-        AddFailure(error.c_str());
-    }
+void CMainFrame::ClearLog() {
+    m_window.ClearLog();
+    m_entries.Clear();
 }
 
 void CMainFrame::OnClose() {

@@ -3,6 +3,7 @@
 // orderly end at log-off.
 #pragma once
 
+#include "app/FrameCommands.h"
 #include "core/ActivityLog.h"
 #include "core/Commands.h"
 #include "core/Desktop.h"
@@ -17,7 +18,8 @@ class CMonitorApp;
 class CMainFrame : public IMainFrame,
                    public IWindow,
                    public IActivityLog,
-                   public gui::IFrameEvents {
+                   public gui::IFrameEvents,
+                   public CFrameCommands {
 public:
     static constexpr const char* kCloseQuestion =
         "If you close Quorvel PRO Monitor scheduled transfers will not be executed.";
@@ -47,7 +49,7 @@ public:
     void AddFailure(const char* text) override;
 
     // gui::IFrameEvents
-    void OnCommand(unsigned id) override;
+    void OnCommand(unsigned id) override { CFrameCommands::OnCommand(id); }
     void OnTimer(unsigned id) override;
     void OnInitMenu() override;
     void OnTrayNotify(unsigned mouseMessage) override;
@@ -59,7 +61,7 @@ public:
     void OnEndSession() override { EndSession(); }
 
     // The close question; on OK the Monitor ends.
-    void OnClose();
+    void OnClose() override;
     // Stops both monitors (each logs its "Disabled" line), kills the timers, removes the icon,
     // ends every open question and leaves the message loop. Runs once.
     void EndSession();
@@ -68,16 +70,22 @@ public:
     int Run() { return m_window.Run(); }
 
 private:
-    void OnOpen();
-    void OnHide();
+    // CFrameCommands
+    bool IsEnded() const override { return m_bDestroyed; }
+    bool IsQuestionOpen() const override { return gui::IsAsking(); }
+    IActivityLog& CommandLog() override { return *this; }
+    void OnOpen() override;
+    void OnHide() override;
+    // Not on Windows yet: the menu item stays greyed.
+    void OnQueueTransfers() override {}
+    void ClearLog() override;
+    void CopyAllLog() override { m_window.CopyAllLog(); }
+    void CopyLogSelection() override { m_window.CopyLogSelection(); }
+
     void AddTrayIcon();
-    void StartClient();
     void ShowTrayMenu();
-    BOOL StartAtLogon();
-    void OnToggleStartAtLogon();
     void UpdateClock();
 
-    CMonitorApp& m_app;
     gui::CFrameWindow m_window;
     std::set<UINT> m_timers;
     CLogEntries m_entries;
