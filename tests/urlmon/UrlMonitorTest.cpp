@@ -2,9 +2,13 @@
 #include "app/MonitorApp.h"
 #include "platform/NamedObjects.h"
 #include "platform/registry/Registry.h"
+#include "platform/wayland/WaylandClipboard.h"
 #include "support/Fakes.h"
 #include "support/PrivateEnvTest.h"
+#include "urlmon/XSession.h"
 
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -274,6 +278,81 @@ TEST_F(UrlMonitorTest, ApplicationStartsTheClientOnlyWhileItsEventIsAbsent) {
     EXPECT_FALSE(shell.starts[0].hadParameters);
     EXPECT_EQ(desktop.frame.log.lines.size(), 3u);
     app.ExitInstance();
+}
+
+// The data-control path against a compositor of the test's own: another Wayland program's copy
+// reaches a Monitor that has no window at all, and the URL monitor's rules hold on top of it.
+class WaylandClipboardTest : public PrivateEnvTest {
+protected:
+    void SetUp() override {
+        if (!xsession::Installed("sway") || !xsession::Installed("wl-copy")) {
+            GTEST_SKIP() << "sway and wl-clipboard are not installed (scripts/setup.sh --test)";
+        }
+        char dir[] = "/tmp/qpm-sway-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        m_dir = dir;
+        m_socket = xsession::StartHeadlessSway(m_sway, m_dir, false, m_env.Root() + "/sway.log");
+        ASSERT_FALSE(m_socket.empty()) << xsession::ReadFileText(m_env.Root() + "/sway.log");
+        setenv("WAYLAND_DISPLAY", m_socket.c_str(), 1);
+    }
+    void TearDown() override {
+        m_copies.clear();
+        m_sway.End();
+        if (!m_dir.empty()) {
+            std::filesystem::remove_all(m_dir);
+        }
+    }
+    // Another program copies `text` and keeps offering it until the next copy.
+    void Copy(const std::string& text) {
+        m_copies.push_back(std::make_unique<xsession::CChild>());
+        m_copies.back()->Start({"wl-copy", "--foreground", text},
+                               xsession::Environment({"WAYLAND_DISPLAY=" + m_socket}));
+    }
+
+    std::string m_dir;
+    std::string m_socket;
+    xsession::CChild m_sway;
+    std::vector<std::unique_ptr<xsession::CChild>> m_copies;
+    CFakeClipboard m_keyboard;
+};
+
+TEST_F(WaylandClipboardTest, SeesAnotherProgramsCopiesFromTheBackground) {
+    Copy("ftp://there-at-start/");
+    {
+        const auto watcher = CWaylandClipboard::Connect(m_keyboard);
+        ASSERT_NE(watcher, nullptr) << "sway offers data-control";
+        ASSERT_TRUE(WaitFor([&] { return watcher->GetText() == "ftp://there-at-start/"; }));
+    }
+    // A new connection knows the text at once: the URL monitor takes it as not new.
+    const auto clipboard = CWaylandClipboard::Connect(m_keyboard);
+    ASSERT_NE(clipboard, nullptr);
+    EXPECT_STREQ(clipboard->Protocol(), "wlr-data-control-unstable-v1");
+    CWinApp prefs;
+    UseMonitorProfile(prefs);
+    prefs.WriteProfileInt(MonitorNames::PreferencesSection, "URLMonitor", 1);
+    CFakeSiblings siblings;
+    CFakeLog log;
+    CFakeWindow window;
+    CUrlMonitor monitor(prefs, siblings, *clipboard);
+    monitor.Attach(&log);
+    monitor.Start(&window);
+    monitor.OnTimerTick();
+    EXPECT_TRUE(siblings.launches.empty());
+
+    const std::int64_t before = clipboard->GetChangeCount();
+    Copy("ftp://host/dir/file.zip\n");
+    ASSERT_TRUE(WaitFor([&] {
+        monitor.OnTimerTick();
+        return !siblings.launches.empty();
+    }));
+    EXPECT_GT(clipboard->GetChangeCount(), before);
+    EXPECT_EQ(log.Texts().back(), "URL: ftp://host/dir/file.zip\r\n");
+    // The same text copied again is nothing new.
+    Copy("ftp://host/dir/file.zip\n");
+    const std::int64_t again = clipboard->GetChangeCount();
+    ASSERT_TRUE(WaitFor([&] { return clipboard->GetChangeCount() > again; }));
+    monitor.OnTimerTick();
+    EXPECT_EQ(siblings.launches.size(), 1u);
 }
 
 } // namespace

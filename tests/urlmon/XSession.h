@@ -1,5 +1,5 @@
-// An X session of a test's or benchmark's own: child processes ended by their pid, Xvfb on a
-// free display number, and xclip as the clipboard's owner.
+// An X or Wayland session of a test's or benchmark's own: child processes ended by their pid,
+// Xvfb on a free display number, xclip as the clipboard's owner, a headless sway.
 #pragma once
 
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
+#include <pwd.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -164,6 +165,41 @@ inline bool CopyWithXclip(CChild& xclip, const std::string& display, const std::
     }
     close(fds[1]);
     return started && written == text.size();
+}
+
+// Starts a headless sway whose runtime folder is `dir` (made private to it), with XWayland when
+// `xwayland`. sway refuses to run as root: a test run by root runs it as the user nobody. The
+// path of its Wayland socket, or empty (why in `log`).
+inline std::string StartHeadlessSway(CChild& sway, const std::string& dir, bool xwayland,
+                                     const std::string& log) {
+    std::ofstream(dir + "/config") << (xwayland ? "xwayland enable\n" : "xwayland disable\n");
+    std::vector<std::string> argv = {"sway", "-c", dir + "/config"};
+    if (geteuid() == 0) {
+        const passwd* nobody = getpwnam("nobody");
+        if (nobody == nullptr || chown(dir.c_str(), nobody->pw_uid, nobody->pw_gid) != 0) {
+            return {};
+        }
+        argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
+                                   "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"});
+    }
+    chmod(dir.c_str(), 0700);
+    chmod((dir + "/config").c_str(), 0644);
+    if (!sway.Start(argv,
+                    Environment({"XDG_RUNTIME_DIR=" + dir, "HOME=" + dir, "WLR_BACKENDS=headless",
+                                 "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
+                                 "WAYLAND_DISPLAY", "DISPLAY"}),
+                    -1, log)) {
+        return {};
+    }
+    const std::string socket = dir + "/wayland-1";
+    struct stat st {};
+    for (int waited = 0; waited < 15000 && sway.Running(); waited += 50) {
+        if (stat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+            return socket;
+        }
+        SleepMs(50);
+    }
+    return {};
 }
 
 } // namespace xsession
