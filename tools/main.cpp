@@ -6,6 +6,7 @@
 
 #include "platform/registry/Registry.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -72,9 +73,7 @@ void PrintUsage(FILE* out) {
                       "Exit status: 0 success, 1 not found or false, 2 bad usage or input.\n");
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Dispatch(int argc, char** argv) {
     const ctl::Args arguments = ProgramArguments(argc, argv);
     if (arguments.size() < 2) {
         return ctl::Fail("expected a command (try --help)");
@@ -94,4 +93,17 @@ int main(int argc, char** argv) {
         }
     }
     return ctl::Fail("unknown command '" + command + "' (try --help)");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int status = Dispatch(argc, argv);
+    // Output that could not be written (a full disk, a closed pipe) is no success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "quorvel-monitorctl: cannot write the output: %s\n",
+                     std::strerror(errno));
+        return status != ctl::kOk ? status : ctl::kFalse;
+    }
+    return status;
 }

@@ -68,6 +68,28 @@ TEST_F(PosixCompanionTest, ExportsArePrivateAndTheStoreEndsWithoutItsLog) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST_F(PosixCompanionTest, MachineStoreIsReadableByAllAndUnwrittenOutputFails) {
+    const std::string folder = m_env.Root() + "/system/quorvel";
+    const std::string store = folder + "/machine.db";
+    ASSERT_EQ(Run({"import", m_env.WriteFile("m.reg", "REGEDIT4\n[HKLM\\M]\n")},
+                  "umask 077; QUORVEL_REGISTRY_MACHINE=" + ShellQuote(store) + " ")
+                  .status,
+              0);
+    struct stat st {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    ASSERT_EQ(stat(store.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--help"},
+                                               {"--version"},
+                                               {"schedule", "list", "--json"},
+                                               {"resume", "list", "--json"}}) {
+        EXPECT_EQ(Run(args, "exec >/dev/full; ").status, 1) << args[0];
+    }
+}
+
 TEST_F(PosixCompanionTest, ExportWritesIntoWhatIsNotARegularFileAndReplacesOnlyRegularFiles) {
     ASSERT_EQ(
         Run({"import", m_env.WriteFile("in.reg", "REGEDIT4\n[HKCU\\E]\n\"v\"=\"x\"\n")}).status, 0);

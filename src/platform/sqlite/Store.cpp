@@ -51,7 +51,12 @@ bool MakeDirs(const std::string& dir, mode_t mode) {
     if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash), 0755)) {
         return false;
     }
-    return mkdir(dir.c_str(), mode) == 0 || errno == EEXIST;
+    if (mkdir(dir.c_str(), mode) != 0) {
+        return errno == EEXIST;
+    }
+    // The mode asked for, whatever the umask: a machine store that other users cannot read
+    // would look empty to them.
+    return chmod(dir.c_str(), mode) == 0;
 }
 
 std::string DirOf(const std::string& path) {
@@ -176,6 +181,7 @@ bool Store::EnsureOpen(bool forWrite) {
         return true;
     }
     if (fd >= 0) {
+        fchmod(fd, user ? 0600 : 0644);
         close(fd);
     }
     m_missing = false;
