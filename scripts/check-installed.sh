@@ -36,7 +36,8 @@ metainfo=usr/share/metainfo/com.marrowfen.QuorvelProMonitor.metainfo.xml
 entries=(usr/share/applications/quorvel-monitor.desktop etc/xdg/autostart/quorvel-monitor.desktop)
 manuals=(usr/share/man/man1/quorvel-monitor.1.gz usr/share/man/man1/quorvel-monitorctl.1.gz)
 expected=(usr/bin/quorvel-monitor usr/bin/quorvel-monitorctl "${entries[@]}" "$metainfo"
-  "${manuals[@]}" usr/share/icons/hicolor/scalable/apps/quorvel-monitor{,-tray,-window}.svg)
+  "${manuals[@]}" usr/share/icons/hicolor/scalable/apps/quorvel-monitor{,-tray,-window}.svg
+  usr/share/doc/quorvel-monitor/guide.md usr/share/doc/quorvel-monitor/images/main-window.png)
 for file in "${expected[@]}"; do
   [ -f "$root/$file" ] || fail "missing /$file"
 done

@@ -6,7 +6,7 @@
 # standard error). Install the package with `sudo apt install ./<that file>`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/setup.sh >&2
+./scripts/setup.sh --package >&2
 # Debian's flags without debug information: the package's programs are stripped anyway.
 export DEB_CXXFLAGS_MAINT_STRIP=-g DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -1,23 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the Monitor needs to build, run, package and be tested, if any
-# are missing. As root it runs apt-get; otherwise it prints the exact command to run and fails.
-#   scripts/setup.sh [--screenshots]   also what docs/screenshots.sh needs
+# Installs the Debian packages the Monitor needs, if any are missing: to build and run it, and
+# with options also to package it or to test it. As root it runs apt-get; otherwise it prints
+# the exact command to run and fails.
+#   scripts/setup.sh                  build and run (scripts/start.sh)
+#   scripts/setup.sh --package        also build the Debian package (scripts/package.sh)
+#   scripts/setup.sh --test           also package it and run every test (scripts/test.sh)
+#   scripts/setup.sh --screenshots    also what docs/screenshots.sh needs
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ pkg-config
-  libsqlite3-dev libxcb1-dev nettle-dev
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+  cmake ninja-build g++ pkg-config scdoc
+  libsqlite3-dev libxcb1-dev nettle-dev libwayland-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev qt6-wayland
+)
+PACKAGE_TOOLS=(dpkg-dev file)
+TEST_TOOLS=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip openbox faketime
-  scdoc man-db desktop-file-utils appstream
-  dpkg-dev file lintian
+  sway wl-clipboard dbus
+  man-db desktop-file-utils appstream lintian
   g++-mingw-w64-x86-64-posix googletest wine64
   nsis trayer x11-utils xdotool
 )
-if [ "${1:-}" = "--screenshots" ]; then
-  PACKAGES+=(imagemagick)
-fi
+for option in "$@"; do
+  case "$option" in
+    --package) PACKAGES+=("${PACKAGE_TOOLS[@]}") ;;
+    --test) PACKAGES+=("${PACKAGE_TOOLS[@]}" "${TEST_TOOLS[@]}") ;;
+    --screenshots) PACKAGES+=(imagemagick) ;;
+    *) echo "setup.sh: unknown option '$option'" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${PACKAGES[@]}"; do

@@ -6,7 +6,7 @@
 # arguments go to ctest (e.g. -L unit).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/setup.sh
+./scripts/setup.sh --test
 
 echo "== Debian package: Release build, cpack, lintian, the unpacked programs and files =="
 package_started=$(date +%s)
