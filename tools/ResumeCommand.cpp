@@ -44,18 +44,9 @@ std::string Printable(std::string text) {
     return text;
 }
 
-std::string ClientFolder() {
-    std::string folder;
-    CMonitorApp::ReadRegistryString(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey, "Path", folder);
-    if (folder.empty() || folder.back() != kFolderSeparator) {
-        folder += kFolderSeparator;
-    }
-    return folder;
-}
-
 std::vector<Row> Rows(CTransferResumeDB& db) {
     std::vector<Row> rows;
-    const std::string folder = ClientFolder();
+    const std::string folder = CMonitorApp::ReadClientFolder();
     for (TRANSFERSUBKEY& entry : db.ListEntries()) {
         Row& row = rows.emplace_back();
         row.entry = std::move(entry);

@@ -36,10 +36,7 @@ BOOL CMonitorApp::InitInstance(const std::string& commandLine) {
         return FALSE;
     }
 
-    ReadRegistryString(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey, "Path", m_strClientFolder);
-    if (m_strClientFolder.empty() || m_strClientFolder.back() != kFolderSeparator) {
-        m_strClientFolder += kFolderSeparator;
-    }
+    m_strClientFolder = ReadClientFolder();
 
     CRect rect;
     rect.left = (m_desktop.GetScreenWidth() - 450) / 2;
@@ -91,6 +88,27 @@ void CMonitorApp::ReadRegistryString(HKEY root, const char* subKey, const char* 
     out.assign(buffer, strnlen(buffer, size));
 }
 
+std::string CMonitorApp::ReadClientFolder() {
+    std::string folder;
+    ReadRegistryString(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey, "Path", folder);
+    if (folder.empty() || folder.back() != kFolderSeparator) {
+        folder += kFolderSeparator;
+    }
+    return folder;
+}
+
+bool CMonitorApp::RefreshClientFolder(std::string& reason) {
+    m_strClientFolder = ReadClientFolder();
+    if (m_strClientFolder.size() > 1) {
+        return true;
+    }
+    reason = "the client's folder is not set; set the machine-wide value \"Path\" under "
+             "HKEY_LOCAL_MACHINE\\";
+    reason += MonitorNames::SettingsKey;
+    reason += " to it, e.g. with quorvel-monitorctl import (see quorvel-monitorctl(1))";
+    return false;
+}
+
 BOOL CMonitorApp::NamedEventExists(const char* name) {
     HANDLE h = OpenEventA(SYNCHRONIZE, FALSE, name);
     if (h != nullptr) {
@@ -113,7 +131,8 @@ ClientLaunch CMonitorApp::LaunchClient(const char* parameters, std::string* erro
         return ClientLaunch::AlreadyRunning;
     }
     std::string reason;
-    if (m_shell.Open(m_strClientFolder + MonitorNames::ClientExe, parameters, &reason)) {
+    if (RefreshClientFolder(reason) &&
+        m_shell.Open(m_strClientFolder + MonitorNames::ClientExe, parameters, &reason)) {
         return ClientLaunch::Started;
     }
     if (error != nullptr) {

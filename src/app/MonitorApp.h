@@ -51,6 +51,10 @@ public:
     BOOL IsDownloadHelperRunning() override;
     ClientLaunch LaunchClient(const char* parameters, std::string* error = nullptr) override;
 
+    // The client's folder as the machine-wide "Path" gives it now, ending in one separator
+    // (the separator alone when the value is absent or cannot be read).
+    static std::string ReadClientFolder();
+
     // Reads a text value into `out` (empty when the key or value cannot be read, or when it
     // does not fit the 1,024-byte buffer).
     static void ReadRegistryString(HKEY root, const char* subKey, const char* valueName,
@@ -69,6 +73,10 @@ public:
     CTransferScheduler m_scheduler;
 
 private:
+    // Reads the client's folder afresh into m_strClientFolder: "Path" may be set or changed
+    // while the Monitor runs. False, with the reason, when it is not set.
+    bool RefreshClientFolder(std::string& reason);
+
     IDesktop& m_desktop;
     IShellOpen& m_shell;
     // The mutex only tells others that a Monitor runs; it is held until the process ends.

@@ -33,11 +33,15 @@ void CMonitorApp::ResumeTransfer(int id) {
     if (data == nullptr) {
         return;
     }
-    const RESUMETARGET target = GetResumeTarget(m_strClientFolder, id, *data);
     // The entry stays either way: the helper removes it once the transfer is done, and one
     // that could not be started is offered again.
     std::string error;
-    if (!m_shell.Open(target.file, target.parameters.c_str(), &error) && m_pMainWnd != nullptr) {
+    bool started = RefreshClientFolder(error);
+    if (started) {
+        const RESUMETARGET target = GetResumeTarget(m_strClientFolder, id, *data);
+        started = m_shell.Open(target.file, target.parameters.c_str(), &error);
+    }
+    if (!started && m_pMainWnd != nullptr) {
         const std::string line =
             "Could not resume transfer " + std::to_string(id) + ": " + error + ".";
         m_pMainWnd->GetLog().AddFailure(line.c_str());

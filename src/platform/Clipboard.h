@@ -16,4 +16,11 @@ public:
     // platform does not tell of changes. While it stays the same, GetText gives the same text,
     // so a reader may skip reading a clipboard that can be megabytes long.
     virtual std::int64_t GetChangeCount() { return -1; }
+    // Whether copies made while the Monitor is in the background are seen. Some desktops show
+    // the clipboard only to the window that has the keyboard focus.
+    virtual bool WatchesInBackground() { return true; }
+    // Whether a copy made at this moment is seen at this moment: false while such a desktop
+    // gives the focus to another program. What it shows once it gives the focus back was
+    // copied unseen.
+    virtual bool SeesCopiesNow() { return true; }
 };

@@ -9,6 +9,8 @@
 #include "platform/WinApp.h"
 #include "urlmon/FtpUrl.h"
 
+#include <vector>
+
 namespace {
 
 constexpr const char* kWhiteSpace = " \t\r\n\v\f";
@@ -53,6 +55,22 @@ void CUrlMonitor::Attach(IActivityLog* pLog) {
 
 UINT CUrlMonitor::Start(HWND hWnd) {
     m_bEnabled = 1;
+    std::vector<std::string> obstacles;
+    if (m_app.GetProfileInt(MonitorNames::PreferencesSection, "URLMonitor", 0) == 0) {
+        obstacles.emplace_back("URL Monitor: waiting for Quorvel PRO to switch it on (its "
+                               "\"URLMonitor\" preference is off).");
+    }
+    if (!m_clipboard.WatchesInBackground()) {
+        obstacles.emplace_back("URL Monitor: this desktop shows the clipboard only to the window "
+                               "in front; copies are seen only while the Monitor's window is.");
+    }
+    if (m_pLog != nullptr && !obstacles.empty()) {
+        obstacles.back() += "\r\n";
+        m_pLog->AddTimeStamp();
+        for (const std::string& line : obstacles) {
+            m_pLog->AddLine(line.c_str(), LogColor::Green);
+        }
+    }
     return hWnd != nullptr ? hWnd->SetTimer(TimerId::UrlMonitor, 500) : 0;
 }
 
@@ -93,6 +111,16 @@ std::string CUrlMonitor::ReadClipboard() {
 }
 
 void CUrlMonitor::OnTimerTick() {
+    // What a clipboard that was blind for a while shows once it sees again was copied unseen:
+    // like the text present at start it is not new, rather than acted on late.
+    if (!m_clipboard.SeesCopiesNow()) {
+        m_bBlind = true;
+        return;
+    }
+    if (m_bBlind) {
+        m_bBlind = false;
+        m_lastText = FingerprintOf(ReadClipboard());
+    }
     if (m_bEnabled == 0) {
         return;
     }

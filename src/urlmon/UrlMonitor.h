@@ -20,7 +20,8 @@ public:
 
     // Remembers the log and the text already on the clipboard, which never counts as new.
     void Attach(IActivityLog* pLog);
-    // Switches on without a log line and starts timer 1 (500 ms).
+    // Switches on and starts timer 1 (500 ms). Logs only what keeps it from seeing copies: a
+    // desktop that shows the clipboard only to the window in front, the client's switch off.
     UINT Start(HWND hWnd);
     // Switches off without a log line and kills timer 1.
     BOOL Stop(HWND hWnd);
@@ -45,6 +46,8 @@ private:
     std::string ReadClipboard();
 
     BOOL m_bEnabled = 0;
+    // The clipboard could not see copies at the last tick.
+    bool m_bBlind = false;
     // The last clipboard text seen.
     Fingerprint m_lastText = FingerprintOf({});
     IActivityLog* m_pLog = nullptr;

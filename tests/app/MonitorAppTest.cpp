@@ -22,6 +22,7 @@ protected:
 };
 
 TEST_F(MonitorAppTest, StartUpCentresHidesAndStartsBothTimersWithoutLogLines) {
+    SetUrlMonitorSwitch(1);
     CMonitorApp app(desktop, clipboard, shell);
     ASSERT_TRUE(app.InitInstance(""));
     EXPECT_EQ(desktop.rect.left, (1920 - 450) / 2);
@@ -157,6 +158,16 @@ TEST_F(MonitorAppTest, LaunchClientStartsTheClientUnlessItsEventExists) {
     EXPECT_EQ(shell.starts.size(), 2u);
     client.Close();
     EXPECT_FALSE(app.IsClientRunning());
+    // The folder is read for every start: set or changed while the Monitor runs, or not set.
+    SetMachinePath("/opt/moved");
+    EXPECT_EQ(app.LaunchClient(nullptr), ClientLaunch::Started);
+    EXPECT_EQ(shell.starts.back().file, "/opt/moved/Quorvel PRO.exe");
+    SetMachinePath("");
+    std::string error;
+    EXPECT_EQ(app.LaunchClient(nullptr, &error), ClientLaunch::Failed);
+    EXPECT_EQ(shell.starts.size(), 3u);
+    EXPECT_NE(error.find("the client's folder is not set"), std::string::npos) << error;
+    EXPECT_NE(error.find("quorvel-monitorctl import"), std::string::npos) << error;
     app.ExitInstance();
 }
 

@@ -15,13 +15,6 @@ const std::string kTimedQuestion = "timed:Quorvel PRO - Kettrin Downloads/Upload
 const std::string kLaterQuestion = "box:Do you want to resume interrupted transfers later?|"
                                    "Quorvel PRO - Kettrin Downloads/Uploads|36";
 
-void SetClientFolder(const std::string& folder) {
-    CRegKey key;
-    ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey), ERROR_SUCCESS);
-    RegSetValueExA(key.Get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-}
-
 // A desktop on which the download helper starts while the question is open.
 class CHelperStartsDesktop : public CFakeDesktop {
 public:
@@ -36,7 +29,10 @@ public:
 
 class ResumeFlowTest : public PrivateEnvTest {
 protected:
-    ResumeFlowTest() { SetClientFolder("/opt/client"); }
+    ResumeFlowTest() {
+        SetClientFolder("/opt/client");
+        SetUrlMonitorSwitch(1);
+    }
 
     std::vector<std::string> Started() const {
         std::vector<std::string> started;

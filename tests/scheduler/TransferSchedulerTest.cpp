@@ -443,6 +443,7 @@ TEST_F(TransferSchedulerTest, InTheApplicationTheClientIsStartedFromItsFolder) {
     CFakeDesktop desktop;
     CFakeClipboard clipboard;
     CFakeShell shell;
+    SetUrlMonitorSwitch(1);
     CMonitorApp monitor(desktop, clipboard, shell);
     ASSERT_TRUE(monitor.InitInstance(""));
     const std::string path = Queue("my queue.ftq");

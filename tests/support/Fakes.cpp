@@ -1,5 +1,10 @@
 #include "support/Fakes.h"
 
+#include "app/MonitorApp.h"
+#include "platform/registry/Registry.h"
+
+#include <gtest/gtest.h>
+
 bool CFakeShell::Open(const std::string& file, const char* parameters, std::string* error) {
     starts.push_back({file, parameters != nullptr ? parameters : "", parameters != nullptr});
     if (onOpen) {
@@ -40,4 +45,17 @@ int CFakeDesktop::MessageBox(const char* text, const char* caption, UINT type) {
     const int answer = messageBoxAnswers.front();
     messageBoxAnswers.erase(messageBoxAnswers.begin());
     return answer;
+}
+
+void SetUrlMonitorSwitch(int value) {
+    CWinApp prefs;
+    UseMonitorProfile(prefs);
+    prefs.WriteProfileInt(MonitorNames::PreferencesSection, "URLMonitor", value);
+}
+
+void SetClientFolder(const std::string& folder) {
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, MonitorNames::SettingsKey), ERROR_SUCCESS);
+    RegSetValueExA(key.Get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>(folder.size() + 1));
 }

@@ -121,3 +121,9 @@ public:
     std::vector<int> messageBoxAnswers;
     std::vector<std::string> questions;
 };
+
+// The client's switch of the URL monitor ("URLMonitor"), as the client writes it. While it is
+// off the URL monitor says at start that it waits for it.
+void SetUrlMonitorSwitch(int value);
+// The client's folder, the machine-wide "Path".
+void SetClientFolder(const std::string& folder);

@@ -29,7 +29,11 @@ public:
         return CFakeClipboard::GetText();
     }
     std::int64_t GetChangeCount() override { return notifying ? changes : -1; }
+    bool WatchesInBackground() override { return !focusBound; }
+    bool SeesCopiesNow() override { return seeing; }
     bool notifying = false;
+    bool focusBound = false;
+    bool seeing = true;
     bool failNextRead = false;
     std::int64_t changes = 0;
 };
@@ -103,6 +107,22 @@ TEST_P(UrlMonitorTickTest, TextOnTheClipboardAtStartNeverCountsAsNew) {
     EXPECT_TRUE(log.lines.empty());
     EXPECT_FALSE(CopyAndTick("other"));
     EXPECT_TRUE(CopyAndTick(kUrl));
+}
+
+TEST_F(UrlMonitorTest, AFocusBoundClipboardSaysSoAtStartAndNeverActsLateOnItsCopies) {
+    clipboard.focusBound = true;
+    StartMonitor();
+    const std::vector<std::string> said = log.Texts();
+    ASSERT_EQ(said.size(), 3u);
+    EXPECT_NE(said[1].find("waiting for Quorvel PRO to switch it on"), std::string::npos);
+    EXPECT_NE(said[2].find("only while the Monitor's window is.\r\n"), std::string::npos);
+    SetPreference(1);
+    clipboard.seeing = false;
+    EXPECT_FALSE(CopyAndTick(kUrl));
+    clipboard.seeing = true;
+    monitor.OnTimerTick();
+    EXPECT_TRUE(siblings.launches.empty()) << "a copy made unseen is never acted on late";
+    EXPECT_TRUE(CopyAndTick("ftp://host/seen"));
 }
 
 TEST_P(UrlMonitorTickTest, FirstWordIsWhatIsCheckedAndLogged) {
@@ -225,6 +245,7 @@ TEST_F(UrlMonitorTest, UnchangedClipboardIsNotReadAgainWhereChangesAreTold) {
 }
 
 TEST_F(UrlMonitorTest, SwitchingLogsEveryCallAndTheTimerIsLeftAlone) {
+    SetPreference(1);
     StartMonitor();
     EXPECT_TRUE(monitor.IsEnabled());
     EXPECT_EQ(window.timers.at(TimerId::UrlMonitor), 500u);

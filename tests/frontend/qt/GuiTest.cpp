@@ -80,6 +80,8 @@ std::vector<std::string> Describe(const QMenu& menu) {
 }
 
 void FrameTest::SetUp() {
+    SetUrlMonitorSwitch(1);
+    SetClientFolder("/opt/quorvel");
     app = std::make_unique<CMonitorApp>(desktop, clipboard, shell);
     UseMonitorProfile(*app);
     CRect rect{100, 50, 550, 350};
