@@ -237,10 +237,16 @@ TEST_F(StartupTest, HelpAndVersionAnswerWithoutAMonitorOrADisplay) {
     EXPECT_EQ(out, "quorvel-monitor " + std::string(MonitorVersion::Number) + "\n");
     EXPECT_EQ(RunCommand(run + "--help", &out), 0);
     EXPECT_EQ(out.rfind("usage: quorvel-monitor [wstart]\n", 0), 0u) << out;
+    // An unknown option or word, also beside them, is one line and exit 2: nothing starts.
+    for (const char* words : {"--verison", "--help x", "wstart -platform offscreen stray"}) {
+        EXPECT_EQ(RunCommand(run + words + " 2>&1", &out), 2) << words;
+        EXPECT_EQ(out.find("quorvel-monitor: unknown option '"), 0u) << out;
+        EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
+    }
     EXPECT_FALSE(MonitorEventExists());
-    // Anywhere else on the command line they are the Monitor's words like any other.
-    Monitor monitor(Log(), {"--help", "x"});
-    EXPECT_TRUE(WaitFor(MonitorEventExists, 20000)) << ReadFileText(Log());
+    // Qt's options with their values and words holding "wstart" are the Monitor's own.
+    Monitor monitor(Log(), {"-platform", "offscreen", "-wstart"});
+    ExpectToStay(monitor);
 }
 
 TEST_F(StartupTest, StartedAtLogonWithTheSwitchOffItEndsAtOnce) {

@@ -33,7 +33,8 @@ struct MenuText {
 
 } // namespace
 
-CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror)
+CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror,
+                       const std::string& startNote)
     : CFrameCommands(app) {
     setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
     setWindowTitle(QString::fromLatin1(MonitorNames::DisplayName));
@@ -52,7 +53,12 @@ CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror
     });
     m_wndLog.OnCreate(app);
     m_wndLog.AddTimeStamp();
-    m_wndLog.AddLine("Quorvel PRO Monitor started.\r\n", LogColor::Navy);
+    if (startNote.empty()) {
+        m_wndLog.AddLine("Quorvel PRO Monitor started.\r\n", LogColor::Navy);
+    } else {
+        m_wndLog.AddLine("Quorvel PRO Monitor started.", LogColor::Navy);
+        m_wndLog.AddLine((startNote + "\r\n").c_str(), LogColor::Black);
+    }
 }
 
 CMainFrame::~CMainFrame() {

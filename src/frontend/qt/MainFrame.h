@@ -34,8 +34,10 @@ public:
     static constexpr const char* kCloseQuestion =
         "If you close Quorvel PRO Monitor scheduled transfers will not be executed.";
 
-    // `logMirror`: where every log line is also written as plain text (null: nowhere).
-    CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror = nullptr);
+    // `logMirror`: where every log line is also written as plain text (null: nowhere);
+    // `startNote`: a line for the start entry (empty: none).
+    CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror = nullptr,
+               const std::string& startNote = {});
     ~CMainFrame() override;
 
     // IMainFrame

@@ -1,14 +1,22 @@
 #include "frontend/qt/QtDesktop.h"
 
+#include "app/MonitorApp.h"
+#include "core/Commands.h"
 #include "frontend/qt/MainFrame.h"
 #include "frontend/qt/dialogs/TimedChoiceDlg.h"
 #include "frontend/qt/platform/QtModal.h"
+#include "platform/NamedObjects.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSocketNotifier>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,10 +39,29 @@ protected:
     void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
 };
 
+// Beside the named objects: per user, in a folder closed to others. False when there is none
+// or its name does not fit.
+bool OpenRequestAddress(sockaddr_un& address) {
+    const std::string folder = NamedObjectFolder();
+    const std::string path = folder + "/" + MonitorNames::InstanceEvent + ".open";
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (folder.empty() || path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
 } // namespace
 
 CQtDesktop::CQtDesktop() = default;
-CQtDesktop::~CQtDesktop() = default;
+CQtDesktop::~CQtDesktop() {
+    m_pOpenRequests.reset();
+    if (m_nOpenRequests >= 0) {
+        close(m_nOpenRequests);
+    }
+}
 
 int CQtDesktop::GetScreenWidth() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -47,7 +74,8 @@ int CQtDesktop::GetScreenHeight() {
 }
 
 IMainFrame* CQtDesktop::CreateMainFrame(CMonitorApp& app, const CRect& rect) {
-    m_frame = std::make_unique<CMainFrame>(app, rect, m_pLogMirror);
+    m_frame = std::make_unique<CMainFrame>(app, rect, m_pLogMirror, m_strStartNote);
+    ListenForOpenRequests();
     return m_frame.get();
 }
 
@@ -76,5 +104,40 @@ int CQtDesktop::MessageBox(const char* text, const char* caption, UINT type) {
         return IDCANCEL;
     default:
         return IDNOANSWER;
+    }
+}
+
+void CQtDesktop::ListenForOpenRequests() {
+    sockaddr_un address;
+    if (!OpenRequestAddress(address)) {
+        return;
+    }
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    // This Monitor holds the instance event: a socket left there is a dead Monitor's.
+    unlink(address.sun_path);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        return;
+    }
+    m_nOpenRequests = fd;
+    m_pOpenRequests = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(m_pOpenRequests.get(), &QSocketNotifier::activated, [this, fd] {
+        char byte = 0;
+        while (recv(fd, &byte, 1, 0) >= 0) {
+        }
+        if (m_frame != nullptr && !m_frame->IsDestroyed()) {
+            m_frame->SendCommand(Command::Open);
+        }
+    });
+}
+
+void CQtDesktop::OpenRunningMonitor() {
+    sockaddr_un address;
+    const int fd = OpenRequestAddress(address) ? socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0) : -1;
+    if (fd >= 0) {
+        sendto(fd, "o", 1, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        close(fd);
     }
 }

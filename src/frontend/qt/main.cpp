@@ -8,15 +8,20 @@
 #include "frontend/qt/platform/QtClipboard.h"
 #include "platform/Launch.h"
 #include "platform/NamedObjects.h"
+#include "platform/wayland/WaylandClipboard.h"
 #ifdef QPM_X11
 #include "frontend/qt/x11/X11.h"
 #endif
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -58,23 +63,93 @@ bool AnswerInformationRequest(int argc, char** argv) {
     return false;
 }
 
+// Qt's own options, which the toolkit takes from the command line, and whether each is
+// followed by a value.
+constexpr std::pair<const char*, bool> kQtOptions[] = {{"platform", true},
+                                                       {"platformpluginpath", true},
+                                                       {"platformtheme", true},
+                                                       {"plugin", true},
+                                                       {"display", true},
+                                                       {"geometry", true},
+                                                       {"qwindowgeometry", true},
+                                                       {"qwindowicon", true},
+                                                       {"qwindowtitle", true},
+                                                       {"title", true},
+                                                       {"name", true},
+                                                       {"session", true},
+                                                       {"style", true},
+                                                       {"stylesheet", true},
+                                                       {"reverse", false},
+                                                       {"nograb", false},
+                                                       {"dograb", false},
+                                                       {"sync", false},
+                                                       {"widgetcount", false}};
+
+// The first argument that is neither a word holding "wstart" (in any case: only the lower-case
+// one is a start at logon, but "/WSTART" is still the Monitor's own) nor one of
+// Qt's options with its value; null when there is none. A mistyped option must not start a
+// resident Monitor.
+const char* UnknownArgument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (strcasestr(arg, "wstart") != nullptr) {
+            continue;
+        }
+        const char* name = arg[0] == '-' ? arg + (arg[1] == '-' ? 2 : 1) : nullptr;
+        const auto known =
+            std::find_if(std::begin(kQtOptions), std::end(kQtOptions), [name](const auto& option) {
+                return name != nullptr && std::strcmp(name, option.first) == 0;
+            });
+        if (known == std::end(kQtOptions)) {
+            return arg;
+        }
+        i += known->second ? 1 : 0;
+    }
+    return nullptr;
+}
+
 bool HasEnv(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
 }
 
-// Without any display the Monitor still schedules and resumes, on the offscreen platform.
-// Under Wayland a background program cannot read the clipboard, so XWayland is preferred
-// where it is there, unless the user picked a platform.
-void ChooseQtPlatform() {
+bool QtWaylandInstalled() {
+    const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
+    return QFileInfo::exists(plugins + QStringLiteral("/platforms/libqwayland-generic.so"));
+}
+
+// Without any display the Monitor still schedules and resumes, on the offscreen platform. With
+// both a Wayland and an X display (XWayland) it runs natively where the compositor lets it
+// follow the clipboard from the background (data-control); elsewhere on X, whose mirror of the
+// clipboard GNOME keeps for programs in the background. The user's choice of platform stands.
+void ChooseQtPlatform(bool dataControl) {
     if (HasEnv("QT_QPA_PLATFORM")) {
         return;
     }
     if (!HasEnv("DISPLAY") && !HasEnv("WAYLAND_DISPLAY")) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     } else if (HasEnv("WAYLAND_DISPLAY") && HasEnv("DISPLAY")) {
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        setenv("QT_QPA_PLATFORM", dataControl && QtWaylandInstalled() ? "wayland" : "xcb", 1);
+    } else if (HasEnv("WAYLAND_DISPLAY")) {
+        setenv("QT_QPA_PLATFORM", "wayland", 1);
     }
+}
+
+// What the Monitor runs on and how it sees the clipboard, for the log's start entry.
+std::string DesktopNote(const CWaylandClipboard* dataControl) {
+    const QString platform = QGuiApplication::platformName();
+    std::string note = "Desktop: ";
+    if (platform == QLatin1String("wayland")) {
+        note += "Wayland";
+    } else if (platform == QLatin1String("xcb")) {
+        note += HasEnv("WAYLAND_DISPLAY") ? "X11 through XWayland" : "X11";
+    } else {
+        note += "none (" + platform.toStdString() + ")";
+    }
+    if (dataControl != nullptr) {
+        note += std::string("; clipboard followed through ") + dataControl->Protocol();
+    }
+    return note + ".";
 }
 
 std::string CommandLineAfterProgram(int argc, char** argv) {
@@ -140,7 +215,16 @@ int main(int argc, char** argv) {
     if (AnswerInformationRequest(argc, argv)) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    ChooseQtPlatform();
+    if (const char* unknown = UnknownArgument(argc, argv)) {
+        std::fprintf(stderr, "quorvel-monitor: unknown option '%s' (try --help)\n", unknown);
+        return 2;
+    }
+    // A clipboard followed through the compositor is seen from the background; Qt's own sees
+    // it only while the window has the focus there, so it serves for the Control key alone.
+    CQtClipboard qtClipboard;
+    std::unique_ptr<CWaylandClipboard> dataControl =
+        HasEnv("WAYLAND_DISPLAY") ? CWaylandClipboard::Connect(qtClipboard) : nullptr;
+    ChooseQtPlatform(dataControl != nullptr);
     const std::string problem = StartProblem(argc, argv);
     if (!problem.empty()) {
         std::fprintf(stderr, "quorvel-monitor: cannot start: %s\n", problem.c_str());
@@ -151,8 +235,12 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The name notification areas and notifications show, and the entry they find the icon by.
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(MonitorNames::DisplayName));
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvel-monitor"));
 
     CQtDesktop desktop;
+    desktop.SetStartNote(DesktopNote(dataControl.get()));
     // Someone watches a terminal, or nobody can see the window; otherwise the log stays in the
     // window, since copied URLs may carry passwords.
     if (isatty(STDOUT_FILENO) != 0 || IsHeadless()) {
@@ -165,7 +253,8 @@ int main(int argc, char** argv) {
         }
     });
 
-    CQtClipboard clipboard;
+    IClipboard& clipboard = dataControl != nullptr ? static_cast<IClipboard&>(*dataControl)
+                                                   : static_cast<IClipboard&>(qtClipboard);
     CMonitorApp app(desktop, clipboard, SystemShell());
     int status = 0;
     if (app.InitInstance(CommandLineAfterProgram(argc, argv))) {

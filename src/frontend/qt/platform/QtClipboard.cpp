@@ -85,3 +85,11 @@ std::int64_t CQtClipboard::GetChangeCount() {
     }
     return m_nChanges;
 }
+
+bool CQtClipboard::WatchesInBackground() {
+    return QGuiApplication::platformName() != QLatin1String("wayland");
+}
+
+bool CQtClipboard::SeesCopiesNow() {
+    return WatchesInBackground() || QGuiApplication::applicationState() == Qt::ApplicationActive;
+}

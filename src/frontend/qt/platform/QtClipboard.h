@@ -21,6 +21,9 @@ public:
     // Counts the clipboard's change notices on platforms known to deliver them for every
     // owner, ours and other programs'; -1 elsewhere. Notices arrive through the event loop.
     std::int64_t GetChangeCount() override;
+    // Natively on Wayland the compositor shows the clipboard only to the focused window.
+    bool WatchesInBackground() override;
+    bool SeesCopiesNow() override;
 
 private:
     // Whether the text can be asked for without stalling: on X11 it comes from the program that
