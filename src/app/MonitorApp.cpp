@@ -24,6 +24,11 @@ BOOL CMonitorApp::InitInstance(const std::string& commandLine) {
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         m_hInstanceEvent.Close();
+        // A start by the user, unlike one at logon, wants to see the Monitor: without this it
+        // would look as if nothing had happened.
+        if (m_lpCmdLine.find("wstart") == std::string::npos) {
+            m_desktop.OpenRunningMonitor();
+        }
         return FALSE;
     }
 

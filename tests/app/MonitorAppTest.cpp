@@ -60,7 +60,12 @@ TEST_F(MonitorAppTest, SecondInstanceEndsSilentlyAndLeavesTheFirstRunning) {
         EXPECT_FALSE(second.m_hInstanceEvent);
         EXPECT_EQ(second.m_pMainWnd, nullptr);
         second.ExitInstance();
+        CMonitorApp atLogon(otherDesktop, clipboard, shell);
+        EXPECT_FALSE(atLogon.InitInstance("wstart"));
+        atLogon.ExitInstance();
     }
+    EXPECT_EQ(otherDesktop.openRequests, 1) << "only the start without wstart asks";
+    EXPECT_EQ(desktop.openRequests, 0);
     EXPECT_TRUE(CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent));
     first.ExitInstance();
     EXPECT_FALSE(CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent));

@@ -110,7 +110,9 @@ public:
     int TimedChoice(const char* caption, const char* message, DWORD timeoutMs, int defaultButton,
                     const char* okText, const char* cancelText) override;
     int MessageBox(const char* text, const char* caption, UINT type) override;
+    void OpenRunningMonitor() override { ++openRequests; }
 
+    int openRequests = 0;
     int screenWidth = 1920;
     int screenHeight = 1080;
     bool failCreate = false;

@@ -459,6 +459,13 @@ TEST_F(MainFrameTest, StartUpEndsInTheTrayWithTheFirstEntry) {
         EXPECT_TRUE(main->isVisible());
         EXPECT_TRUE(main->isMinimized());
     }
+    // A second start asks this Monitor to open its window.
+    CQtDesktop secondStart;
+    secondStart.OpenRunningMonitor();
+    EXPECT_TRUE(WaitFor([&] {
+        QCoreApplication::processEvents();
+        return !main->m_bMinimizedToTray;
+    }));
     main->EndSession();
     started.ExitInstance();
 }
