@@ -26,7 +26,7 @@ for option in "$@"; do
   case "$option" in
     --package) PACKAGES+=("${PACKAGE_TOOLS[@]}") ;;
     --test) PACKAGES+=("${PACKAGE_TOOLS[@]}" "${TEST_TOOLS[@]}") ;;
-    --screenshots) PACKAGES+=(imagemagick) ;;
+    --screenshots) PACKAGES+=("${PACKAGE_TOOLS[@]}" "${TEST_TOOLS[@]}" imagemagick) ;;
     *) echo "setup.sh: unknown option '$option'" >&2; exit 2 ;;
   esac
 done
