@@ -36,6 +36,7 @@ public:
     // A message box without owner: IDOK, IDCANCEL, IDYES or IDNO for its buttons; IDNOANSWER
     // for Escape, the close box, or a box ended because the Monitor is ending.
     virtual int MessageBox(const char* text, const char* caption, UINT type) = 0;
-    // Asks the Monitor already running for this user to open its window; returns at once.
-    virtual void OpenRunningMonitor() = 0;
+    // Asks the Monitor already running for this user to open its window; returns at once. A
+    // front end without a way to ask leaves the running Monitor as it is.
+    virtual void OpenRunningMonitor() {}
 };
