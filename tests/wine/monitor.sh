@@ -110,9 +110,9 @@ ended() { ! running; }
 icon_position() {
   xwininfo -root -tree | awk '
     /"panel": \("panel" "trayer"\)/ { inpanel = 1; next }
-    inpanel && /\("explorer.exe" "explorer.exe"\)/ {
+    inpanel && !found && /\("explorer.exe" "explorer.exe"\)/ {
       split($NF, at, "+"); split($(NF-1), size, /[x+]/)
-      print at[2] + int(size[1] / 2), at[3] + int(size[2] / 2); found = 1; exit
+      print at[2] + int(size[1] / 2), at[3] + int(size[2] / 2); found = 1
     }
     END { exit !found }'
 }
@@ -127,7 +127,8 @@ shown_windows() {
 # The first shown window whose tree line matches the pattern and that is at least HEIGHT tall.
 shown_window() {
   shown_windows | grep -F -- "$1" | awk -v tall="${2:-0}" '
-    { split($(NF-1), size, /[x+]/) } size[2] >= tall { print; found = 1; exit } END { exit !found }'
+    !found { split($(NF-1), size, /[x+]/) } !found && size[2] >= tall { print; found = 1 }
+    END { exit !found }'
 }
 window_shown() { shown_window "\"$1\":" >/dev/null; }
 # The main window, not the close question of the same title: the menu bar makes it taller.
