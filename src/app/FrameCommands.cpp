@@ -80,3 +80,10 @@ void CFrameCommands::OnCommand(UINT id) {
         break;
     }
 }
+
+void CFrameCommands::StopMonitors(HWND window) {
+    m_app.m_urlMonitor.SetEnabled(FALSE);
+    m_app.m_scheduler.SetEnabled(FALSE);
+    m_app.m_urlMonitor.Stop(window);
+    m_app.m_scheduler.Stop(window);
+}

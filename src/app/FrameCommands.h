@@ -5,6 +5,7 @@
 
 #include "core/Commands.h"
 #include "platform/Types.h"
+#include "platform/Window.h"
 
 class CMonitorApp;
 class IActivityLog;
@@ -39,6 +40,10 @@ protected:
     virtual void ClearLog() = 0;
     virtual void CopyAllLog() = 0;
     virtual void CopyLogSelection() = 0;
+
+    // The first half of the orderly end, the same on every front end: both monitors disabled
+    // (each logs it) and their timers stopped on `window`.
+    void StopMonitors(HWND window);
 
     CMonitorApp& m_app;
 

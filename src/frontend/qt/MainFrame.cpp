@@ -305,10 +305,7 @@ void CMainFrame::OnDestroy() {
         return;
     }
     m_bDestroyed = true;
-    m_app.m_urlMonitor.SetEnabled(FALSE);
-    m_app.m_scheduler.SetEnabled(FALSE);
-    m_app.m_urlMonitor.Stop(this);
-    m_app.m_scheduler.Stop(this);
+    StopMonitors(this);
     for (auto& [id, timer] : m_timers) {
         timer.stop();
     }

@@ -165,10 +165,7 @@ void CMainFrame::EndSession() {
         return;
     }
     m_bDestroyed = true;
-    m_app.m_urlMonitor.SetEnabled(FALSE);
-    m_app.m_scheduler.SetEnabled(FALSE);
-    m_app.m_urlMonitor.Stop(this);
-    m_app.m_scheduler.Stop(this);
+    StopMonitors(this);
     for (const UINT id : std::set<UINT>(m_timers)) {
         KillTimer(id);
     }
