@@ -2,11 +2,11 @@
 # The Windows Monitor end to end under Wine, on a display of its own (Xvfb) with a window
 # manager (openbox) and a notification area (trayer), in a Wine prefix of its own below the
 # Windows build folder: the tray, the clipboard, the scheduler, the resume question, the close
-# question, a second start, and the installer. Programs' output is read from files: Wine's
+# question, a second start, the Queue Transfers dialog, and the installer. Programs' output is read from files: Wine's
 # background programs would keep pipes open.
 #
 # usage: monitor.sh WINE WINDOWS_BUILD_DIR SCENARIO
-#   SCENARIO: tray | url | queue | resume | close | second | installer
+#   SCENARIO: tray | url | queue | resume | close | second | transfers | installer
 set -euo pipefail
 wine=$1
 win=$(cd "$2" && pwd)
@@ -121,7 +121,11 @@ icon_gone() { ! icon_docked; }
 # The Monitor's viewable windows, as lines of the window tree ("ID NAME: (CLASS) WxH+x+y +X+Y").
 shown_windows() {
   xwininfo -root -tree | grep '("quorvel-monitor.exe"' | while read -r line; do
-    xwininfo -id "${line%% *}" 2>/dev/null | grep -q IsViewable && echo "$line"
+    # Under pipefail neither a hidden last window nor xwininfo cut off by an early grep exit
+    # may fail the list: grep reads to the end, and `if` leaves the loop's status 0.
+    if xwininfo -id "${line%% *}" 2>/dev/null | grep IsViewable >/dev/null; then
+      echo "$line"
+    fi
   done
 }
 # The first shown window whose tree line matches the pattern and that is at least HEIGHT tall.
@@ -140,8 +144,11 @@ tray_menu() {
   for attempt in 1 2 3 4; do
     wait_for 5 icon_docked || fail "no icon to click"
     read -r x y < <(icon_position)
+    # A menu that opened unseen has its last item, Close, under the cursor: a click on the
+    # bare desktop ends it before the next right click could choose that item.
+    [ $attempt -eq 1 ] || { xdotool mousemove 5 5 click 1; sleep 0.5; }
     xdotool mousemove "$x" "$y" click 3
-    ! wait_for 3 shown_window '(has no name)' 40 >/dev/null || break
+    ! wait_for 5 shown_window '(has no name)' 40 >/dev/null || break
     [ $attempt -lt 4 ] || fail "the tray menu did not open"
   done
   line=$(shown_window '(has no name)' 40)
@@ -250,6 +257,52 @@ case "$scenario" in
     monitor_pid=$first
     running || fail "the first Monitor ended"
     echo "ok: a second start ends at once; without wstart it opens the running Monitor"
+    ;;
+  transfers)
+    # Two queues, neither due: Scheduler > Queue Transfers lists them, Remove deletes only
+    # after OK on its question.
+    for name in b a; do
+      touch "$work/$name.ftq"
+      quiet "$wine" "$ctl_exe" schedule add "$(winpath "$work/$name.ftq")" --once \
+        --start "$(date -u -d '+1 day' '+%Y-%m-%d %H:%M')" || fail "schedule add"
+    done
+    stored() {
+      "$wine" "$ctl_exe" schedule list </dev/null >"$work/list.txt" 2>&1
+      grep -qF "$(winpath "$work/$1.ftq")" "$work/list.txt"
+    }
+    start_monitor
+    wait_for 20 icon_docked || fail "the icon did not dock"
+    tray_menu 0 5
+    wait_for 10 main_window_shown || fail "Open showed no window"
+    # The menu from the keyboard, once a click in the log gave the window the focus.
+    read -r x y < <(shown_window '"Quorvel PRO Monitor":' 150 |
+      awk '{ split($NF, at, "+"); split($(NF-1), size, /[x+]/);
+             print at[2] + int(size[1] / 2), at[3] + int(size[2] / 2) }')
+    xdotool mousemove "$x" "$y" click 1
+    sleep 0.3
+    xdotool key alt+s Return
+    wait_for 10 window_shown 'Queue Transfers' || fail "Scheduler > Queue Transfers opened nothing"
+    # The first line (a.ftq: the lines are sorted), then Remove, the next tab stop once a line
+    # is selected.
+    xdotool key Tab Home Tab space
+    wait_for 10 window_shown 'Remove' || fail "Remove asked nothing"
+    stored a || fail "the entry was deleted before the answer"
+    answer 'Remove' Escape
+    wait_for 5 eval '! window_shown Remove' || fail "Cancel left the question open"
+    stored a || fail "Cancel on the question deleted the entry"
+    xdotool key space
+    wait_for 10 window_shown 'Remove' || fail "Remove asked nothing the second time"
+    answer 'Remove' Return
+    wait_for 5 eval '! stored a' || fail "OK on the question left the entry"
+    stored b || fail "the other entry went with it"
+    window_shown 'Queue Transfers' || fail "the dialog closed after the removal"
+    # Edit opens the remaining line's schedule with date/time pickers (Escape: nothing changes).
+    xdotool key shift+Tab Home Tab Tab space
+    wait_for 10 window_shown 'Schedule Transfer' || fail "Edit opened no schedule"
+    answer 'Schedule Transfer' Escape
+    wait_for 5 eval '! window_shown "Schedule Transfer"' || fail "Escape left the schedule open"
+    stored b || fail "Escape on the schedule deleted the entry"
+    echo "ok: Queue Transfers lists the queues, Edit opens one; Remove deletes after OK only"
     ;;
   installer)
     setup="$win/quorvel-monitor-setup.exe"

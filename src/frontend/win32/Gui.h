@@ -121,10 +121,6 @@ std::string CommandLineAfterProgram();
 // A message box without owner: 1 (OK), 2 (Cancel), 6 (Yes), 7 (No), or 0 when nothing was
 // chosen (Escape or the close box of a Yes/No box, or the Monitor ending under it).
 int QuestionBox(void* owner, const std::string& message, const std::string& caption, bool yesNo);
-// The timed two-button question: 1 for button 1, 2 for button 2, Escape or the close box,
-// 0 when the Monitor ended under it.
-int TimedChoice(const std::string& caption, const std::string& message, std::uint32_t timeoutMs,
-                int defaultButton, const std::string& okText, const std::string& cancelText);
 // Whether a modal question of the Monitor is open.
 bool IsAsking();
 // Ends every open question without an answer (the Monitor is ending).

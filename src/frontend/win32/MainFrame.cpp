@@ -1,6 +1,7 @@
 #include "frontend/win32/MainFrame.h"
 
 #include "app/MonitorApp.h"
+#include "frontend/win32/QueueTransfersDlg.h"
 #include "platform/Contrast.h"
 #include "platform/Time.h"
 
@@ -134,9 +135,13 @@ void CMainFrame::OnInitMenu() {
     m_window.SetMenuState(Command::ResumeTransfers, !asking && m_app.CanResumeTransfers(), false);
     m_window.SetMenuState(Command::StartClient, m_app.IsClientRunning() == FALSE, false);
     m_window.SetMenuState(Command::Exit, !asking, false);
-    // Scheduler > Queue Transfers has no Windows dialog yet: schedules come from the client and
-    // the companion until it has.
-    m_window.SetMenuState(Command::QueueTransfers, false, false);
+    m_window.SetMenuState(Command::QueueTransfers, !asking, false);
+}
+
+void CMainFrame::OnQueueTransfers() {
+    // Without owner: it stays usable while the main window sits in the tray.
+    CWin32QueueTransfersDlg dlg;
+    dlg.Run();
 }
 
 void CMainFrame::ClearLog() {

@@ -76,8 +76,7 @@ private:
     IActivityLog& CommandLog() override { return *this; }
     void OnOpen() override;
     void OnHide() override;
-    // Not on Windows yet: the menu item stays greyed.
-    void OnQueueTransfers() override {}
+    void OnQueueTransfers() override;
     void ClearLog() override;
     void CopyAllLog() override { m_window.CopyAllLog(); }
     void CopyLogSelection() override { m_window.CopyLogSelection(); }

@@ -1,5 +1,7 @@
 #include "frontend/win32/Win32Desktop.h"
 
+#include "frontend/win32/TimedChoiceDlg.h"
+
 namespace {
 std::string Text(const char* text) {
     return text != nullptr ? text : "";
@@ -25,9 +27,8 @@ IMainFrame* CWin32Desktop::CreateMainFrame(CMonitorApp& app, const CRect& rect) 
 
 int CWin32Desktop::TimedChoice(const char* caption, const char* message, DWORD timeoutMs,
                                int defaultButton, const char* okText, const char* cancelText) {
-    const int answer = gui::TimedChoice(Text(caption), Text(message), timeoutMs, defaultButton,
-                                        Text(okText), Text(cancelText));
-    return answer == 1 ? IDOK : answer == 2 ? IDCANCEL : IDNOANSWER;
+    CWin32TimedChoiceDlg dlg(caption, message, timeoutMs, defaultButton, okText, cancelText);
+    return dlg.DoModal();
 }
 
 int CWin32Desktop::MessageBox(const char* text, const char* caption, UINT type) {
