@@ -3,6 +3,7 @@
 #include "app/MonitorApp.h"
 #include "core/Commands.h"
 #include "frontend/qt/Icons.h"
+#include "frontend/qt/StatusNotifier.h"
 #include "frontend/qt/dialogs/QueueTransfersDlg.h"
 #include "frontend/qt/platform/QtModal.h"
 #include "frontend/qt/platform/WindowState.h"
@@ -40,6 +41,9 @@ CMainFrame::CMainFrame(CMonitorApp& app, const CRect& rect, std::FILE* logMirror
     setWindowTitle(QString::fromLatin1(MonitorNames::DisplayName));
     CreateMainMenu();
     CreateTrayMenu();
+    m_stateSettles.setSingleShot(true);
+    m_stateSettles.setInterval(kStateSettleMs);
+    connect(&m_stateSettles, &QTimer::timeout, this, &CMainFrame::OnStateSettled);
 
     // The log is the whole client area; the main window's layout keeps it so on every resize.
     m_wndLog.setParent(this);
@@ -329,7 +333,10 @@ bool CMainFrame::IsTrayAvailable() const {
 }
 
 void CMainFrame::ShowTrayNotice(const char* text) {
-    if (m_pTrayIcon != nullptr) {
+    if (m_bStatusNotifierItem) {
+        NotifyDesktop(QString::fromLatin1(MonitorNames::DisplayName),
+                      QString::fromUtf8(text).trimmed());
+    } else if (m_pTrayIcon != nullptr) {
         m_pTrayIcon->showMessage(QString::fromLatin1(MonitorNames::DisplayName),
                                  QString::fromUtf8(text).trimmed(), QSystemTrayIcon::Warning);
     }
@@ -352,10 +359,13 @@ void CMainFrame::AddTrayIcon() {
                 [this] { OnTrayNotify(0, TrayMessage::LButtonDown); });
         // A single click waits out the double-click interval so that a double click opens the
         // window instead of leaving the menu in its way. A right click is answered by the
-        // icon's own context menu.
+        // icon's own context menu. A StatusNotifierItem host sends no double click: its
+        // Activate (the left click) is the open gesture, and it shows the menu itself.
+        m_bStatusNotifierItem = TrayIconIsStatusNotifierItem();
         connect(m_pTrayIcon, &QSystemTrayIcon::activated, this,
                 [this, clickDelay](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::DoubleClick) {
+                    if (reason == QSystemTrayIcon::DoubleClick ||
+                        (m_bStatusNotifierItem && reason == QSystemTrayIcon::Trigger)) {
                         clickDelay->stop();
                         m_pTrayMenu->hide();
                         OnTrayNotify(0, TrayMessage::LButtonDblClk);
@@ -412,15 +422,21 @@ void CMainFrame::changeEvent(QEvent* event) {
         !isVisible()) {
         return;
     }
-    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
-    const bool wasMinimized = (change->oldState() & Qt::WindowMinimized) != 0;
-    const bool isMinimized = (windowState() & Qt::WindowMinimized) != 0;
     // The desktop minimised or restored the window (its button, its task-bar entry): apply the
-    // tray rule once the state change is over.
-    if (!wasMinimized && isMinimized) {
-        QTimer::singleShot(0, this, [this] { OnSysCommand(SC_MINIMIZE); });
-    } else if (wasMinimized && !isMinimized) {
-        QTimer::singleShot(0, this, [this] { OnSysCommand(SC_RESTORE); });
+    // tray rule to the state that holds once the change is over. A window manager may pass
+    // through a state on its way: a window shown from the tray can be reported minimised for a
+    // moment, and must not go back for it.
+    m_stateSettles.start();
+}
+
+void CMainFrame::OnStateSettled() {
+    if (m_bDestroyed || !isVisible()) {
+        return;
+    }
+    if (isMinimized() && !m_bMinimizedToTray) {
+        OnSysCommand(SC_MINIMIZE);
+    } else if (!isMinimized() && m_bMinimizedToTray) {
+        OnSysCommand(SC_RESTORE);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <QBasicTimer>
 #include <QMainWindow>
+#include <QTimer>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -116,6 +117,7 @@ private:
     // RefreshTrayMenu with a known answer to whether transfers can be resumed.
     void RefreshTrayMenu(BOOL canResume);
     void FillTrayMenu(BOOL canResume);
+    void OnStateSettled();
     void OnQueueTransfers() override;
     // CFrameCommands
     bool IsEnded() const override { return m_bDestroyed; }
@@ -136,9 +138,14 @@ private:
     BOOL m_bTrayCanResume = FALSE;
     bool m_bTrayMenuJustBuilt = false;
     int m_nTrayCheckTicks = 0;
+    // The icon is a StatusNotifierItem (its host's Activate opens; notifications by D-Bus).
+    bool m_bStatusNotifierItem = false;
     bool m_bDestroyed = false;
     bool m_bClosing = false;
     // Set while the window is minimised or restored by this code, so that the state change
     // it causes is not taken for the user's.
     bool m_bChangingState = false;
+    // The desktop's own change of the window's state is acted on once it has held this long.
+    static constexpr int kStateSettleMs = 150;
+    QTimer m_stateSettles;
 };

@@ -5,6 +5,7 @@
 #include "frontend/qt/MainFrame.h"
 #include "frontend/qt/QtDesktop.h"
 #include "frontend/qt/SessionEnd.h"
+#include "frontend/qt/StatusNotifier.h"
 #include "frontend/qt/platform/QtClipboard.h"
 #include "platform/Launch.h"
 #include "platform/NamedObjects.h"
@@ -235,9 +236,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    // The name notification areas and notifications show, and the entry they find the icon by.
-    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(MonitorNames::DisplayName));
-    QGuiApplication::setDesktopFileName(QStringLiteral("quorvel-monitor"));
+    NameApplicationForDesktop();
 
     CQtDesktop desktop;
     desktop.SetStartNote(DesktopNote(dataControl.get()));

@@ -51,10 +51,17 @@ public:
     // When set, answers the close question instead of the message box.
     std::function<int()> askClose;
     std::vector<std::string> trayNotices;
+    bool realNotices = false; // shown by the desktop instead of recorded
 
 protected:
     int AskClose() override { return askClose ? askClose() : CMainFrame::AskClose(); }
-    void ShowTrayNotice(const char* text) override { trayNotices.emplace_back(text); }
+    void ShowTrayNotice(const char* text) override {
+        if (realNotices) {
+            CMainFrame::ShowTrayNotice(text);
+        } else {
+            trayNotices.emplace_back(text);
+        }
+    }
 };
 
 class GuiTest : public PrivateEnvTest {

@@ -1,9 +1,15 @@
 // The main window under a real X server and window manager, whose own minimise and mapping rules
 // decide what the user sees; whether there is a notification area the test says.
 #include "GuiTest.h"
+#include "StatusNotifierWatcher.h"
+#include "frontend/qt/StatusNotifier.h"
 #include "urlmon/XSession.h"
 
 #include <QApplication>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QMenu>
+#include <QSystemTrayIcon>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -30,6 +36,9 @@ protected:
         setenv("DISPLAY", display.c_str(), 1);
         setenv("QT_QPA_PLATFORM", "xcb", 1);
         s_ready = true;
+        // A notification area of the StatusNotifierItem kind comes only where a test starts one.
+        s_busAddress = xsession::Installed("dbus-daemon") ? StartSessionBus(s_bus) : "";
+        setenv("DBUS_SESSION_BUS_ADDRESS", s_busAddress.c_str(), 1);
     }
 
     xcb_connection_t* X() {
@@ -76,6 +85,8 @@ protected:
 
     static inline xsession::CChild s_xvfb;
     static inline xsession::CChild s_openbox;
+    static inline xsession::CChild s_bus;
+    static inline std::string s_busAddress;
     static inline bool s_ready = false;
 };
 
@@ -105,6 +116,47 @@ TEST_F(WindowManagerTest, WithoutATrayTheWindowEndsMinimisedHoweverItWentToTheTr
         EXPECT_TRUE(frame->m_bMinimizedToTray);
         EXPECT_TRUE(frame->isMinimized());
     }
+}
+
+TEST_F(WindowManagerTest, AStatusNotifierHostShowsTheNamesAndItsActivateOpensTheWindow) {
+    if (!s_ready || s_busAddress.empty()) {
+        GTEST_SKIP() << "needs Xvfb, openbox and dbus-daemon";
+    }
+    NameApplicationForDesktop();
+    CStatusNotifierWatcher watcher(QString::fromStdString(s_busAddress));
+    frame->OnHide();
+    ASSERT_TRUE(Settles([&] { return !watcher.Items().isEmpty(); }));
+    auto callItem = [&](const char* interface, const char* method, const QVariantList& args) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            watcher.Items().first(), QStringLiteral("/StatusNotifierItem"),
+            QString::fromLatin1(interface), QString::fromLatin1(method));
+        call.setArguments(args);
+        QDBusPendingCall pending = watcher.Bus().asyncCall(call);
+        Settles([&] { return pending.isFinished(); });
+        return qvariant_cast<QDBusVariant>(pending.reply().arguments().value(0)).variant();
+    };
+    auto property = [&](const char* name) {
+        return callItem("org.freedesktop.DBus.Properties", "Get",
+                        {QStringLiteral("org.kde.StatusNotifierItem"), QString::fromLatin1(name)});
+    };
+    EXPECT_EQ(property("Title").toString().toStdString(), "Quorvel PRO Monitor");
+    frame->realNotices = true;
+    frame->m_wndLog.AddFailure("Could not start Quorvel PRO.\r\n");
+    ASSERT_TRUE(Settles([&] { return !watcher.Notifications().isEmpty(); }));
+    const QVariantList notice = watcher.Notifications().first();
+    EXPECT_EQ(notice.value(0).toString().toStdString(), "Quorvel PRO Monitor");
+    EXPECT_EQ(notice.value(4).toString().toStdString(), "Could not start Quorvel PRO.");
+    EXPECT_EQ(
+        qdbus_cast<QVariantMap>(notice.value(6)).value("desktop-entry").toString().toStdString(),
+        "quorvel-monitor");
+
+    // The menu stays the host's to show: only the open gesture is answered by the program.
+    callItem("org.kde.StatusNotifierItem", "Activate", {0, 0});
+    EXPECT_TRUE(Settles([&] { return WmState() == 1 && !frame->m_bMinimizedToTray; }));
+    // The window manager's passing states settle; the window stays open.
+    Settles([] { return false; }, 1000);
+    EXPECT_TRUE(WmState() == 1 && frame->isVisible() && !frame->m_bMinimizedToTray);
+    EXPECT_FALSE(frame->TrayMenu()->isVisible());
 }
 
 } // namespace
