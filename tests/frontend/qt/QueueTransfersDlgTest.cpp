@@ -212,34 +212,12 @@ TEST_F(QueueTransfersDlgTest, EditRewritesClearsOrLeavesTheEntry) {
     EXPECT_EQ(dlg.m_listQueues->count(), 0);
 }
 
-TEST_F(QueueTransfersDlgTest, ARunWhileTheScheduleIsOpenIsNeverUndoneAndAFailedSaveIsTold) {
+TEST_F(QueueTransfersDlgTest, AFailedSaveIsToldAndTheEntryStaysAsItWas) {
     const std::string path = Queue("daily.ftq");
-    const SCHEDULEDATA stored = Record(1'779'999'960); // whole minutes, as the pickers show
-    Put(7, path, stored);
+    Put(7, path);
     CQueueTransfersDlg dlg;
     dlg.show();
     SelectLine(dlg, 0);
-    // The scheduler's timer fires inside the dialog and records a run.
-    SCHEDULEDATA ran = stored;
-    ran.timeLastRun += 7200;
-
-    // OK on an unchanged schedule keeps the run; a changed one counts from it.
-    WhenModal<CScheduleTransferDlg>([&](CScheduleTransferDlg* sched) {
-        Put(7, path, ran);
-        Click(sched->m_btnOK);
-    });
-    Click(dlg.m_btnEdit);
-    EXPECT_EQ(Get(7).fields, Fields(ran));
-    ran.timeLastRun += 7200;
-    WhenModal<CScheduleTransferDlg>([&](CScheduleTransferDlg* sched) {
-        Put(7, path, ran);
-        Click(sched->m_btnDisable);
-        Click(sched->m_btnOK);
-    });
-    Click(dlg.m_btnEdit);
-    ASSERT_TRUE(Get(7).fields);
-    EXPECT_EQ((*Get(7).fields)[2], ran.timeLastRun);
-    EXPECT_EQ((*Get(7).fields)[5], 1); // disabled
 
     // A store that takes no writes: the user is told, and the entry is as it was.
     const Entry before = Get(7);
@@ -258,108 +236,6 @@ TEST_F(QueueTransfersDlgTest, ARunWhileTheScheduleIsOpenIsNeverUndoneAndAFailedS
                                       QString::fromStdString(m_env.UserStore())))
         << told->text.toStdString();
     EXPECT_EQ(Get(7).fields, before.fields);
-}
-
-TEST_F(QueueTransfersDlgTest, SamePathTwiceActsOnTheFirstEntryFromEitherLine) {
-    const std::string path = Queue("twice.ftq");
-    Put(1, path);
-    Put(2, path);
-    CQueueTransfersDlg dlg;
-    dlg.show();
-    ASSERT_EQ(Lines(dlg),
-              QStringList({QString::fromStdString(path), QString::fromStdString(path)}));
-
-    SelectLine(dlg, 1);
-    WhenModal<CScheduleTransferDlg>([](CScheduleTransferDlg* sched) {
-        Click(sched->m_btnDisable);
-        Click(sched->m_btnOK);
-    });
-    Click(dlg.m_btnEdit);
-    ASSERT_TRUE(Get(1).fields);
-    EXPECT_EQ((*Get(1).fields)[5], 1);
-    EXPECT_EQ(Get(2).fields, Fields(Record()));
-
-    SelectLine(dlg, 1);
-    AnswerMessageBox(QMessageBox::Ok);
-    Click(dlg.m_btnRemove);
-    EXPECT_EQ(Get(1).name, "");
-    EXPECT_EQ(Get(2).fields, Fields(Record()));
-    EXPECT_EQ(dlg.m_listQueues->count(), 1);
-}
-
-TEST_F(QueueTransfersDlgTest, StaleLinesRemoveAsksNothingEditRefills) {
-    const std::string kept = Queue("kept.ftq");
-    const std::string vanishing = Queue("vanishing.ftq");
-    Put(1, kept);
-    Put(2, vanishing);
-    CQueueTransfersDlg dlg;
-    dlg.show();
-    CQueueScheduleDB(&app).Delete(2); // the scheduler ran it for the last time
-
-    SelectLine(dlg, 1);
-    EXPECT_FALSE(ClickAskedAnything(dlg.m_btnRemove));
-    EXPECT_EQ(dlg.m_listQueues->count(), 2);
-
-    SelectLine(dlg, 1);
-    EXPECT_FALSE(ClickAskedAnything(dlg.m_btnEdit));
-    EXPECT_EQ(Lines(dlg), QStringList{QString::fromStdString(kept)});
-    EXPECT_EQ(Get(1).fields, Fields(Record()));
-    EXPECT_EQ(Get(2).name, "");
-}
-
-TEST_F(QueueTransfersDlgTest, AnEntryReplacedWhileTheUserAnswersIsLeftAlone) {
-    const std::string mine = Queue("mine.ftq");
-    const std::string other = Queue("other.ftq");
-    Put(1, mine);
-    CQueueTransfersDlg dlg;
-    dlg.show();
-
-    // While the schedule is being edited the entry is run for the last time, and the client
-    // registers another queue under the freed id.
-    SCHEDULEDATA otherRecord = Record(1'790'000'000);
-    auto replace = [&] {
-        CQueueScheduleDB(&app).Delete(1);
-        Put(1, other, otherRecord);
-    };
-    SelectLine(dlg, 0);
-    WhenModal<CScheduleTransferDlg>([&](CScheduleTransferDlg* sched) {
-        replace();
-        Click(sched->m_btnDisable);
-        Click(sched->m_btnOK);
-    });
-    Click(dlg.m_btnEdit);
-    EXPECT_EQ(Get(1).name, other);
-    EXPECT_EQ(Get(1).fields, Fields(otherRecord));
-    EXPECT_EQ(Lines(dlg), QStringList{QString::fromStdString(other)});
-
-    // The same during Clear and during the removal question.
-    Put(2, mine);
-    dlg.FillList();
-    for (QPushButton* action : {dlg.m_btnEdit, dlg.m_btnRemove}) {
-        Put(2, mine);
-        dlg.FillList();
-        SelectLine(dlg, 0); // "mine.ftq" sorts first
-        auto swap = [&] {
-            CQueueScheduleDB(&app).Delete(2);
-            Put(2, other, otherRecord);
-        };
-        if (action == dlg.m_btnEdit) {
-            WhenModal<CScheduleTransferDlg>([&](CScheduleTransferDlg* sched) {
-                swap();
-                AnswerMessageBox(QMessageBox::Ok);
-                Click(sched->m_btnClear);
-            });
-        } else {
-            WhenModal<QMessageBox>([&](QMessageBox* box) {
-                swap();
-                box->button(QMessageBox::Ok)->click();
-            });
-        }
-        Click(action);
-        EXPECT_EQ(Get(2).name, other);
-        EXPECT_EQ(Get(2).fields, Fields(otherRecord));
-        EXPECT_FALSE(Lines(dlg).contains(QString::fromStdString(mine)));
-    }
 }
 
 TEST_F(QueueTransfersDlgTest, LongAndOddPathsAreShownAsTheyAreAndFoundAgain) {
