@@ -217,8 +217,12 @@ void CMainFrame::timerEvent(QTimerEvent* event) {
 
 void CMainFrame::OnTimer(UINT id) {
     // Changing an item of the bar while one of its menus is open would close the keyboard's
-    // way along the bar and the open title's highlight; the clock catches up once it closes.
-    if (!m_bMinimizedToTray && menuBar()->activeAction() == nullptr) {
+    // way along the bar and the open title's highlight; the clock catches up once it closes. A
+    // title merely highlighted (under the pointer, or after Alt) holds no menu open.
+    const QAction* title = menuBar()->activeAction();
+    const bool menuOpen =
+        title != nullptr && title->menu() != nullptr && title->menu()->isVisible();
+    if (!m_bMinimizedToTray && !menuOpen) {
         std::string now = CTime::GetCurrentTime().Format("%H:%M:%S");
         if (now != m_strClock) {
             m_strClock = std::move(now);

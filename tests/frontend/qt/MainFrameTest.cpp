@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -182,6 +183,17 @@ TEST_F(MainFrameTest, TheClockLeavesAnOpenMenuAloneAndCatchesUpAfter) {
 
     frame->OnTimer(TimerId::UrlMonitor);
     EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:18");
+
+    // A title highlighted without its menu (the pointer resting on it, Alt then Escape) stops
+    // nothing.
+    const QPointF title = bar->actionGeometry(bar->actions().at(0)).center();
+    QMouseEvent hover(QEvent::MouseMove, title, bar->mapToGlobal(title), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(bar, &hover);
+    ASSERT_NE(bar->activeAction(), nullptr);
+    clock.Advance(1);
+    frame->OnTimer(TimerId::UrlMonitor);
+    EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:19");
 }
 
 TEST_F(MainFrameTest, CancelKeepsTheMonitorRunningWhicheverWayItWasAsked) {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -58,6 +59,14 @@ TEST_F(TimedChoiceDlgTest, ShowsTheQuestionAndItsCountdownAndPressesTheDefault) 
     auto dlg = Make(10000, 1);
     dlg->show();
     EXPECT_EQ(dlg->windowTitle().toStdString(), "Quorvel PRO - Kettrin Downloads/Uploads");
+    // Wide enough for the whole title in a bold title font, the buttons still at the right.
+    QFont titleFont = dlg->font();
+    titleFont.setBold(true);
+    EXPECT_GT(dlg->width(), QFontMetrics(titleFont).horizontalAdvance(dlg->windowTitle()) + 60);
+    EXPECT_LT(dlg->width() - dlg->m_btnCancel->geometry().right(), 10);
+    CTimedChoiceDlg endless(nullptr, std::string(400, 'W').c_str(), "?", 3000, 1, "Yes", "No");
+    endless.show();
+    EXPECT_EQ(endless.width(), endless.screen()->availableGeometry().width());
     EXPECT_EQ(Text(*dlg->m_ctrlMessage),
               "Interrupted transfer(s) detected.\nDo you want to resume them?");
     EXPECT_EQ(dlg->m_btnOk->text().toStdString(), "Yes");

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTimerEvent>
@@ -64,9 +65,9 @@ CTimedChoiceDlg::CTimedChoiceDlg(QWidget* pParent, const char* lpszCaption, cons
     m_ctrlMessage->setWordWrap(true);
     Place(m_ctrlMessage, 32, 12, 132, 34);
 
-    auto* line = new CEtchedLine(this);
-    Place(line, 0, 62, 167, 1);
-    line->resize(line->width(), 2);
+    m_pLine = new CEtchedLine(this);
+    Place(m_pLine, 0, 62, 167, 1);
+    m_pLine->resize(m_pLine->width(), 2);
 
     m_wndCountdown.setObjectName(QString::number(IDC_COUNTDOWN));
     m_wndCountdown.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -104,6 +105,7 @@ void CTimedChoiceDlg::showEvent(QShowEvent* event) {
 
 BOOL CTimedChoiceDlg::OnInitDialog() {
     setWindowTitle(FromText(m_choice.m_strCaption));
+    FitTitle();
 
     const int iconSize = std::min(m_ctrlIcon->width(), m_ctrlIcon->height());
     m_ctrlIcon->setPixmap(
@@ -127,6 +129,31 @@ BOOL CTimedChoiceDlg::OnInitDialog() {
     }
     m_btnOk->setFocus();
     return TRUE;
+}
+
+void CTimedChoiceDlg::FitTitle() {
+    // The title bar sets the caption in the desktop's title font, often bold, beside the
+    // window's icon and buttons; a dialog narrower than that has its title cut short.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const int wanted =
+        metrics.horizontalAdvance(windowTitle()) + kTitleBarRoomLines * metrics.height();
+    const QScreen* where = screen();
+    const int room = where != nullptr ? where->availableGeometry().width() : wanted;
+    const int extra = std::min(wanted, room) - width();
+    if (extra <= 0) {
+        return;
+    }
+    // Wider, the buttons keep to the right edge and the lines across span the new width.
+    setFixedWidth(width() + extra);
+    for (QWidget* control : {static_cast<QWidget*>(m_btnOk), static_cast<QWidget*>(m_btnCancel)}) {
+        control->move(control->x() + extra, control->y());
+    }
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_ctrlMessage), static_cast<QWidget*>(&m_wndCountdown), m_pLine}) {
+        control->resize(control->width() + extra, control->height());
+    }
 }
 
 void CTimedChoiceDlg::UpdateCountdownText() {

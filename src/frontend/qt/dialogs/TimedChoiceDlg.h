@@ -57,9 +57,15 @@ protected:
 private:
     BOOL OnInitDialog();
     void UpdateCountdownText();
+    // Widens the dialog, within the screen, until the title bar can show the whole caption.
+    void FitTitle();
     // Places a control as the layout gives it, in dialog units of the dialog's font.
     void Place(QWidget* control, int x, int y, int cx, int cy) const;
 
+    // Room in the title bar beside the caption (icon, buttons, margins), in lines of its font.
+    static constexpr int kTitleBarRoomLines = 6;
+
+    QWidget* m_pLine = nullptr;
     QBasicTimer m_timer;
     int m_nBaseX = 6;
     int m_nBaseY = 13;
