@@ -261,10 +261,11 @@ case "$scenario" in
   transfers)
     # Two queues, neither due: Scheduler > Queue Transfers lists them, Remove deletes only
     # after OK on its question.
+    start=$(date -u -d '+1 day' '+%Y-%m-%d %H:%M')
     for name in b a; do
       touch "$work/$name.ftq"
       quiet "$wine" "$ctl_exe" schedule add "$(winpath "$work/$name.ftq")" --once \
-        --start "$(date -u -d '+1 day' '+%Y-%m-%d %H:%M')" || fail "schedule add"
+        --start "$start" || fail "schedule add"
     done
     stored() {
       "$wine" "$ctl_exe" schedule list </dev/null >"$work/list.txt" 2>&1
@@ -302,7 +303,16 @@ case "$scenario" in
     answer 'Schedule Transfer' Escape
     wait_for 5 eval '! window_shown "Schedule Transfer"' || fail "Escape left the schedule open"
     stored b || fail "Escape on the schedule deleted the entry"
-    echo "ok: Queue Transfers lists the queues, Edit opens one; Remove deletes after OK only"
+    tr -d '\r' <"$work/list.txt" | grep -xF "$(printf '\tonce at %s' "$start")" >/dev/null ||
+      fail "Escape changed the schedule: $(cat "$work/list.txt")"
+    # Edit again: "Disable" (the last tab stop) and OK keep the start the pickers showed.
+    xdotool key space
+    wait_for 10 window_shown 'Schedule Transfer' || fail "Edit opened no schedule again"
+    xdotool key shift+Tab space Return
+    wait_for 5 eval '! window_shown "Schedule Transfer"' || fail "OK left the schedule open"
+    stored b && grep -qF "once at $start, disabled" "$work/list.txt" ||
+      fail "OK did not store the schedule: $(cat "$work/list.txt")"
+    echo "ok: Queue Transfers lists the queues, Edit saves on OK only; Remove deletes after OK only"
     ;;
   installer)
     setup="$win/quorvel-monitor-setup.exe"
