@@ -47,22 +47,6 @@ protected:
 
     // Queue files must exist, or filling the list purges their entries.
     std::string Queue(const std::string& name) { return m_env.WriteFile(name, "queue"); }
-    // Whole minutes, as the pickers show them: an unchanged schedule saves the same bytes.
-    static SCHEDULEDATA Record(std::int32_t start = 1'779'999'960) {
-        SCHEDULEDATA d;
-        d.timeStart = start;
-        d.timeEnd = start + 86400 * 30;
-        d.timeLastRun = start + 3600;
-        d.bOnce = 0;
-        d.bEndDate = 0;
-        d.bDisabled = 0;
-        d.nCount = 2;
-        d.nUnit = PeriodUnit::Hours;
-        return d;
-    }
-    void Put(int id, const std::string& path, const SCHEDULEDATA& d = Record()) {
-        CQueueScheduleDB(&app).Write(id, &d, path.c_str());
-    }
     // The entry's queue name and bytes; an empty name for none.
     std::pair<std::string, std::array<BYTE, 32>> Get(int id) {
         std::pair<std::string, std::array<BYTE, 32>> entry;
@@ -82,10 +66,10 @@ protected:
 
 TEST_F(QueueTransfersFormTest, ListsSortedAndRemovesOnlyTheEntryItAskedAbout) {
     const std::string b = Queue("b.ftq"), a = Queue("A.ftq"), c = Queue("c.ftq");
-    Put(1, b);
-    Put(2, c);
-    Put(3, a);
-    Put(4, m_env.Root() + "/gone.ftq");
+    PutQueue(1, b);
+    PutQueue(2, c);
+    PutQueue(3, a);
+    PutQueue(4, m_env.Root() + "/gone.ftq");
     form.FillList();
     EXPECT_EQ(view.lines, (std::vector<std::string>{a, b, c}));
     EXPECT_EQ(Get(4).first, ""); // purged: its file is gone
@@ -108,7 +92,7 @@ TEST_F(QueueTransfersFormTest, ListsSortedAndRemovesOnlyTheEntryItAskedAbout) {
     EXPECT_EQ(view.asked.size(), 2u);
     view.whileAsking = [&] {
         CQueueScheduleDB(&app).Delete(3);
-        Put(3, b);
+        PutQueue(3, b);
     };
     form.OnRemove(a);
     EXPECT_EQ(Get(3).first, b);
@@ -117,8 +101,8 @@ TEST_F(QueueTransfersFormTest, ListsSortedAndRemovesOnlyTheEntryItAskedAbout) {
 
 TEST_F(QueueTransfersFormTest, EditRewritesClearsOrLeavesAndNeverUndoesARunMeanwhile) {
     const std::string path = Queue("daily.ftq"), other = Queue("other.ftq");
-    Put(1, path);
-    Put(2, path); // the same path twice: the first entry is the one acted on
+    PutQueue(1, path);
+    PutQueue(2, path); // the same path twice: the first entry is the one acted on
     form.FillList();
     const int fills = view.fills;
     const auto untouched = Get(1);
@@ -134,16 +118,16 @@ TEST_F(QueueTransfersFormTest, EditRewritesClearsOrLeavesAndNeverUndoesARunMeanw
 
     // The scheduler records a run while the dialog is open: OK on an unchanged schedule keeps
     // it, a changed one counts from it; neither refills the list.
-    SCHEDULEDATA ran = Record();
+    SCHEDULEDATA ran = QueueRecord();
     ran.timeLastRun += 7200;
     view.user = [&](CScheduleTransferForm&) {
-        Put(1, path, ran);
+        PutQueue(1, path, ran);
         return IDOK;
     };
     form.OnEdit(path);
     EXPECT_EQ(Get(1).second, ran.ToBytes());
     ran.timeLastRun += 7200;
-    view.user = Disable([&] { Put(1, path, ran); });
+    view.user = Disable([&] { PutQueue(1, path, ran); });
     form.OnEdit(path);
     SCHEDULEDATA expected = ran;
     expected.bDisabled = 1;
@@ -157,13 +141,13 @@ TEST_F(QueueTransfersFormTest, EditRewritesClearsOrLeavesAndNeverUndoesARunMeanw
     for (const bool clear : {false, true}) {
         view.user = [&, clear](CScheduleTransferForm& f) {
             CQueueScheduleDB(&app).Delete(1);
-            Put(1, other);
+            PutQueue(1, other);
             clear ? f.OnClear() : void(f.m_bDisabled = 1);
             return IDOK;
         };
-        Put(1, path);
+        PutQueue(1, path);
         form.OnEdit(path);
-        EXPECT_EQ(Get(1), std::make_pair(other, Record().ToBytes()));
+        EXPECT_EQ(Get(1), std::make_pair(other, QueueRecord().ToBytes()));
     }
     CQueueScheduleDB(&app).Delete(1);
     const int edits = view.edits;

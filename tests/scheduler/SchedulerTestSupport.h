@@ -6,6 +6,7 @@
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
+#include "scheduler/Schedule.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +52,26 @@ inline bool SubkeyExists(const std::string& name) {
     return key.Open(HKEY_CURRENT_USER,
                     (std::string(CQueueScheduleDB::kKeyPath) + "\\" + name).c_str(),
                     KEY_READ) == ERROR_SUCCESS;
+}
+
+// An entry as the client stores one: every two hours from a start in whole minutes, as the
+// dialogs' pickers show it, so that an unchanged schedule saves the same bytes.
+inline SCHEDULEDATA QueueRecord(std::int32_t start = 1'779'999'960) {
+    SCHEDULEDATA d;
+    d.timeStart = start;
+    d.timeEnd = start + 86400 * 30;
+    d.timeLastRun = start + 3600;
+    d.bOnce = 0;
+    d.bEndDate = 0;
+    d.bDisabled = 0;
+    d.nCount = 2;
+    d.nUnit = PeriodUnit::Hours;
+    return d;
+}
+
+// Writes entry `id` for the queue file `path` into the running application's store.
+inline void PutQueue(int id, const std::string& path, const SCHEDULEDATA& d = QueueRecord()) {
+    CQueueScheduleDB().Write(id, &d, path.c_str());
 }
 
 // Switches the process's local time zone for one scope, where this system can (Applies()).

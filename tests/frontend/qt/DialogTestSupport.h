@@ -7,6 +7,7 @@
 #include "platform/registry/Registry.h"
 #include "scheduler/QueueScheduleDB.h"
 #include "scheduler/ScheduleData.h"
+#include "scheduler/SchedulerTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -101,13 +102,6 @@ inline std::shared_ptr<MessageAnswer> AnswerMessageBox(QMessageBox::StandardButt
     });
     return answer;
 }
-
-// The client's profile as the Monitor sets it up; the store reaches it as the running
-// application.
-class CClientProfile : public CWinApp {
-public:
-    CClientProfile() { UseMonitorProfile(*this); }
-};
 
 // The eight fields of a record, for comparisons with readable failures.
 inline std::array<std::int32_t, 8> Fields(const SCHEDULEDATA& d) {

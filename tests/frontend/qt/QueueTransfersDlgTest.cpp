@@ -27,21 +27,6 @@ protected:
     // Queue files must exist, or opening the dialog purges their entries.
     std::string Queue(const std::string& name) { return m_env.WriteFile(name, "queue"); }
 
-    static SCHEDULEDATA Record(std::int32_t start = 1'780'000'000) {
-        SCHEDULEDATA d;
-        d.timeStart = start;
-        d.timeEnd = start + 86400 * 30;
-        d.timeLastRun = start + 3600;
-        d.bOnce = 0;
-        d.bEndDate = 0;
-        d.bDisabled = 0;
-        d.nCount = 2;
-        d.nUnit = PeriodUnit::Hours;
-        return d;
-    }
-    void Put(int id, const std::string& path, const SCHEDULEDATA& d = Record()) {
-        CQueueScheduleDB(&app).Write(id, &d, path.c_str());
-    }
     struct Entry {
         std::string name;
         std::optional<std::array<std::int32_t, 8>> fields;
@@ -87,11 +72,11 @@ TEST_F(QueueTransfersDlgTest, OpeningPurgesAndListsReadableEntriesSorted) {
     const std::string a = Queue("A.ftq");
     const std::string c = Queue("c.ftq");
     const std::string unreadable = Queue("unreadable.ftq");
-    Put(1, b);
-    Put(2, c);
-    Put(3, a);
-    Put(4, m_env.Root() + "/gone.ftq"); // its file does not exist
-    Put(5, unreadable);
+    PutQueue(1, b);
+    PutQueue(2, c);
+    PutQueue(3, a);
+    PutQueue(4, m_env.Root() + "/gone.ftq"); // its file does not exist
+    PutQueue(5, unreadable);
     app.WriteProfileInt("CurrentVersion\\Scheduler\\Queue\\5", "DataSize", 16);
 
     CQueueTransfersDlg dlg;
@@ -117,9 +102,9 @@ TEST_F(QueueTransfersDlgTest, OpeningPurgesAndListsReadableEntriesSorted) {
     EXPECT_TRUE(dlg.m_btnEdit->isEnabled());
 
     CQueueTransfersDlg empty;
-    Put(1, m_env.Root() + "/gone.ftq");
-    Put(2, m_env.Root() + "/gone.ftq");
-    Put(3, m_env.Root() + "/gone.ftq");
+    PutQueue(1, m_env.Root() + "/gone.ftq");
+    PutQueue(2, m_env.Root() + "/gone.ftq");
+    PutQueue(3, m_env.Root() + "/gone.ftq");
     CQueueScheduleDB(&app).Delete(5);
     empty.show();
     EXPECT_EQ(empty.m_listQueues->count(), 0);
@@ -130,8 +115,8 @@ TEST_F(QueueTransfersDlgTest, OpeningPurgesAndListsReadableEntriesSorted) {
 TEST_F(QueueTransfersDlgTest, RemoveAsksThenDeletesButtonsStayEnabledWithoutSelection) {
     const std::string one = Queue("one.ftq");
     const std::string two = Queue("two.ftq");
-    Put(1, one);
-    Put(2, two);
+    PutQueue(1, one);
+    PutQueue(2, two);
     CQueueTransfersDlg dlg;
     dlg.show();
     SelectLine(dlg, 0);
@@ -165,12 +150,12 @@ TEST_F(QueueTransfersDlgTest, RemoveAsksThenDeletesButtonsStayEnabledWithoutSele
     Click(dlg.m_btnOK);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), IDOK);
-    EXPECT_EQ(Get(2).fields, Fields(Record()));
+    EXPECT_EQ(Get(2).fields, Fields(QueueRecord()));
 }
 
 TEST_F(QueueTransfersDlgTest, EditRewritesClearsOrLeavesTheEntry) {
     const std::string path = Queue("edited.ftq");
-    Put(7, path);
+    PutQueue(7, path);
 
     CQueueTransfersDlg dlg;
     dlg.show();
@@ -183,7 +168,7 @@ TEST_F(QueueTransfersDlgTest, EditRewritesClearsOrLeavesTheEntry) {
         Click(sched->m_btnCancel);
     });
     Click(dlg.m_btnEdit);
-    EXPECT_EQ(Get(7).fields, Fields(Record()));
+    EXPECT_EQ(Get(7).fields, Fields(QueueRecord()));
 
     // OK: the same id and name with the new schedule; the list stays as it is.
     WhenModal<CScheduleTransferDlg>([](CScheduleTransferDlg* sched) {
@@ -198,7 +183,7 @@ TEST_F(QueueTransfersDlgTest, EditRewritesClearsOrLeavesTheEntry) {
     ASSERT_TRUE(edited.fields);
     EXPECT_EQ((*edited.fields)[5], 1); // disabled
     EXPECT_EQ((*edited.fields)[6], 5); // count
-    EXPECT_EQ((*edited.fields)[2], Record().timeLastRun);
+    EXPECT_EQ((*edited.fields)[2], QueueRecord().timeLastRun);
     EXPECT_EQ(Lines(dlg), QStringList{QString::fromStdString(path)});
     EXPECT_FALSE(dlg.m_listQueues->selectedItems().isEmpty());
 
@@ -214,7 +199,7 @@ TEST_F(QueueTransfersDlgTest, EditRewritesClearsOrLeavesTheEntry) {
 
 TEST_F(QueueTransfersDlgTest, AFailedSaveIsToldAndTheEntryStaysAsItWas) {
     const std::string path = Queue("daily.ftq");
-    Put(7, path);
+    PutQueue(7, path);
     CQueueTransfersDlg dlg;
     dlg.show();
     SelectLine(dlg, 0);
@@ -250,9 +235,9 @@ TEST_F(QueueTransfersDlgTest, LongAndOddPathsAreShownAsTheyAreAndFoundAgain) {
     std::ofstream(longPath) << "queue";
     const std::string markup = Queue("<b>bold<b> & \"quoted\".ftq");
     const std::string latin1 = Queue("caf\xe9.ftq"); // not UTF-8
-    Put(1, longPath);
-    Put(2, markup);
-    Put(3, latin1);
+    PutQueue(1, longPath);
+    PutQueue(2, markup);
+    PutQueue(3, latin1);
 
     CQueueTransfersDlg dlg;
     dlg.show();
@@ -273,7 +258,7 @@ TEST_F(QueueTransfersDlgTest, LongAndOddPathsAreShownAsTheyAreAndFoundAgain) {
 
 TEST_F(QueueTransfersDlgTest, ModalRunEndsWithEscapeOrCloseAndChangesNothing) {
     const std::string path = Queue("q.ftq");
-    Put(1, path);
+    PutQueue(1, path);
     for (bool escape : {true, false}) {
         CQueueTransfersDlg dlg;
         WhenModal<CQueueTransfersDlg>([&](CQueueTransfersDlg* open) {
@@ -286,7 +271,7 @@ TEST_F(QueueTransfersDlgTest, ModalRunEndsWithEscapeOrCloseAndChangesNothing) {
         });
         dlg.exec();
         EXPECT_FALSE(dlg.isVisible());
-        EXPECT_EQ(Get(1).fields, Fields(Record()));
+        EXPECT_EQ(Get(1).fields, Fields(QueueRecord()));
     }
 }
 
