@@ -61,43 +61,81 @@ const char* const kExportHelp =
     "Exit status: 0 written, 1 no such key, 2 bad usage, the store cannot be read or the file\n"
     "cannot be written.\n";
 
-// Reads all of `file` ('-': standard input), refusing it when it holds more than the most a
-// registry file may: an endless input costs no more than that.
-bool ReadRegFileBytes(const std::string& file, std::string* out, std::string* why) {
-    const std::string tooLarge =
-        "it holds more than " + std::to_string(registry::kMaxRegFileBytes >> 20) + " MiB";
-    std::error_code ec;
-    if (file != "-" && std::filesystem::is_regular_file(NativePath(file), ec) &&
-        std::filesystem::file_size(NativePath(file), ec) > registry::kMaxRegFileBytes) {
-        *why = tooLarge;
-        return false;
-    }
-    std::FILE* in = file == "-" ? stdin : OpenFile(file, "rb");
-    if (in == nullptr) {
-        *why = std::strerror(errno);
-        return false;
-    }
-    out->clear();
-    std::vector<char> chunk(std::size_t{1} << 20);
-    bool ok = true;
-    std::size_t got;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
-        if (out->size() + got > registry::kMaxRegFileBytes) {
-            *why = tooLarge;
-            ok = false;
-            break;
+// A registry file read in pieces, refused once more than the most a registry file may hold has
+// come from it: an endless input costs no more than that. Standard input is kept in a scratch
+// file as it is read, since an import reads its file more than once.
+class FileSource final : public registry::RegFileSource {
+public:
+    FileSource() = default;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    ~FileSource() override { Close(); }
+
+    bool Open(const std::string& file) {
+        std::error_code ec;
+        if (file != "-" && std::filesystem::is_regular_file(NativePath(file), ec) &&
+            std::filesystem::file_size(NativePath(file), ec) > registry::kMaxRegFileBytes) {
+            return Refuse(TooLarge());
         }
-        out->append(chunk.data(), got);
+        if (file != "-") {
+            m_file = OpenFile(file, "rb");
+            return m_file != nullptr || Refuse(std::strerror(errno));
+        }
+        m_file = OpenScratchFile(&m_why);
+        if (m_file == nullptr) {
+            return false;
+        }
+        std::vector<char> chunk(std::size_t{1} << 20);
+        std::size_t got = 0;
+        std::size_t total = 0;
+        while ((got = std::fread(chunk.data(), 1, chunk.size(), stdin)) > 0) {
+            total += got;
+            if (total > registry::kMaxRegFileBytes) {
+                return Refuse(TooLarge());
+            }
+            if (std::fwrite(chunk.data(), 1, got, m_file) != got) {
+                return Refuse(std::strerror(errno));
+            }
+        }
+        if (std::ferror(stdin) != 0) {
+            return Refuse(std::strerror(errno));
+        }
+        return Rewind();
     }
-    if (ok && std::ferror(in) != 0) {
-        *why = std::strerror(errno);
-        ok = false;
+    bool Read(char* buffer, std::size_t size, std::size_t* got) override {
+        *got = std::fread(buffer, 1, size, m_file);
+        m_read += *got;
+        if (m_read > registry::kMaxRegFileBytes) {
+            return Refuse(TooLarge()); // it grew while being read
+        }
+        return (*got > 0 || std::ferror(m_file) == 0) || Refuse(std::strerror(errno));
     }
-    if (in != stdin) {
-        std::fclose(in);
+    bool Rewind() override {
+        m_read = 0;
+        return std::fseek(m_file, 0, SEEK_SET) == 0 || Refuse(std::strerror(errno));
     }
-    return ok;
-}
+    // Why the file could not be read; empty while it could.
+    const std::string& Why() const { return m_why; }
+
+private:
+    static std::string TooLarge() {
+        return "it holds more than " + std::to_string(registry::kMaxRegFileBytes >> 20) + " MiB";
+    }
+    bool Refuse(const std::string& why) {
+        m_why = why;
+        return false;
+    }
+    void Close() {
+        if (m_file != nullptr) {
+            std::fclose(m_file);
+            m_file = nullptr;
+        }
+    }
+
+    std::FILE* m_file = nullptr;
+    std::size_t m_read = 0;
+    std::string m_why;
+};
 
 // Standard output for '-', else the file by the system's rules (System.h).
 bool WriteAll(const std::string& file, const std::string& content, std::string* why) {
@@ -135,17 +173,13 @@ int RunImport(const Args& args) {
         return Fail("import: expected one FILE (try 'import --help')");
     }
     const std::string& file = positional[0];
-    std::string bytes;
-    std::string why;
-    if (!ReadRegFileBytes(file, &bytes, &why)) {
-        return Fail("import: cannot read " + file + ": " + why + "; nothing was imported");
-    }
-    std::vector<registry::RegFileKey> keys;
+    FileSource source;
     registry::RegFileError error;
-    if (!registry::ParseRegFile(bytes, &keys, &error, codePage)) {
-        return Fail("import: " + file + ": " + error.Text() + "; nothing was imported");
-    }
-    if (!registry::ApplyRegFile(keys, &error)) {
+    if (!source.Open(file) || !registry::ImportRegFile(source, &error, codePage)) {
+        if (!source.Why().empty()) {
+            return Fail("import: cannot read " + file + ": " + source.Why() +
+                        "; nothing was imported");
+        }
         return Fail("import: " + file + ": " + error.Text() + "; nothing was imported");
     }
     return kOk;

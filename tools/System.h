@@ -3,6 +3,7 @@
 
 #include "Command.h"
 
+#include <cstdio>
 #include <string>
 
 namespace ctl {
@@ -18,5 +19,9 @@ int RunAndWait(const Args& command, std::string* why);
 // link is followed and what it names is treated by the same rules. The file beside is removed on
 // any failure and when a signal ends the companion meanwhile.
 bool WriteOutputFile(const std::string& file, const std::string& content, std::string* why);
+
+// A file for this process alone, open for reading and writing and gone once closed (or once
+// the process ends): where an input that can be read only once is kept to be read again.
+std::FILE* OpenScratchFile(std::string* why);
 
 } // namespace ctl

@@ -177,8 +177,8 @@ protected:
         return true;
     }
     static bool Import(const std::string& text, RegFileError* error) {
-        std::vector<RegFileKey> keys;
-        return ParseRegFile(text, &keys, error) && registry::ApplyRegFile(keys, error);
+        registry::RegFileBytes source(text);
+        return registry::ImportRegFile(source, error);
     }
     static std::string Export(const char* name, RegFileFormat format) {
         Root root;
@@ -231,6 +231,9 @@ TEST_F(RegFileStoreTest, ExportReadsBackByteExactInEveryFormat) {
     }
     CRegKey emptyKey;
     ASSERT_EQ(emptyKey.Create(HKEY_CURRENT_USER, "T\\Empty Key"), ERROR_SUCCESS);
+    // Files far larger than one piece read: a line longer than one, lines across their ends.
+    Set(HKEY_CURRENT_USER, "T\\Large", "line", REG_SZ, std::string(100000, 'x') + '\0');
+    Set(HKEY_CURRENT_USER, "T\\Large", "lines", REG_BINARY, std::string(100000, '\x5a'));
     for (const auto format : {RegFileFormat::Utf16, RegFileFormat::Utf8, RegFileFormat::Regedit4}) {
         const std::string first = Export("HKCU\\t", format);
         ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "T"), ERROR_SUCCESS);
@@ -320,12 +323,19 @@ TEST_F(RegFileStoreTest, DeletionsApplyAndMissingTargetsAreNoError) {
 
 TEST_F(RegFileStoreTest, AnImportThatCannotFinishLeavesEveryRootAsItWas) {
     Set(HKEY_CURRENT_USER, "Before", "v", REG_SZ, "old");
+    // Refused at its last line: neither root keeps anything of it.
+    RegFileError error;
+    EXPECT_FALSE(Import("REGEDIT4\n[HKCU\\Before]\n\"v\"=\"new\"\n[HKLM\\Software]\n"
+                        "\"Path\"=\"/opt\"\n\"bad\"=dword:x\n",
+                        &error));
+    EXPECT_EQ(error.line, 6);
+    CRegKey software;
+    EXPECT_EQ(software.Open(HKEY_LOCAL_MACHINE, "Software", KEY_READ), ERROR_FILE_NOT_FOUND);
     // The machine file cannot be made: its folder is a plain file.
     const std::string blocker = m_env.WriteFile("blocker", "");
     setenv("QUORVEL_REGISTRY_MACHINE", (blocker + "/machine.db").c_str(), 1);
     RegCloseStores();
     testing::internal::CaptureStderr();
-    RegFileError error;
     EXPECT_FALSE(Import("REGEDIT4\n[HKCU\\Before]\n\"v\"=\"new\"\n[HKCU\\Added]\n"
                         "[HKLM\\Software]\n\"Path\"=\"/opt\"\n",
                         &error));

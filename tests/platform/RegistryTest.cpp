@@ -316,10 +316,9 @@ TEST_F(RegistryTest, TextOfEveryScriptGoesInAndOutUnchangedAndMatchesInAnyCase) 
               registry::Status::Ok)
         << why;
     ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Unicode"), ERROR_SUCCESS);
-    std::vector<registry::RegFileKey> keys;
+    registry::RegFileBytes source(file);
     registry::RegFileError error;
-    ASSERT_TRUE(registry::ParseRegFile(file, &keys, &error) && registry::ApplyRegFile(keys, &error))
-        << error.Text();
+    ASSERT_TRUE(registry::ImportRegFile(source, &error)) << error.Text();
     check();
     std::string again;
     registry::ExportRegFile(registry::Root::CurrentUser, {"Unicode"},

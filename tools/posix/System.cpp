@@ -301,4 +301,12 @@ bool WriteOutputFile(const std::string& file, const std::string& content, std::s
     return Replace(FollowDanglingLinks(file), content, nullptr, why);
 }
 
+std::FILE* OpenScratchFile(std::string* why) {
+    std::FILE* file = std::tmpfile();
+    if (file == nullptr) {
+        *why = std::strerror(errno);
+    }
+    return file;
+}
+
 } // namespace ctl

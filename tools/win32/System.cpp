@@ -8,7 +8,9 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 
@@ -79,6 +81,24 @@ bool WriteOutputFile(const std::string& file, const std::string& content, std::s
         DeleteFileW(wideTemp.c_str());
     }
     return ok;
+}
+
+std::FILE* OpenScratchFile(std::string* why) {
+    // The C runtime's tmpfile() writes into the root of the drive, which a user may not.
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"qpm", 0, name) == 0) {
+        *why = win32::ErrorText(GetLastError());
+        return nullptr;
+    }
+    // D: deleted when closed.
+    std::FILE* file = _wfopen(name, L"w+bD");
+    if (file == nullptr) {
+        *why = std::strerror(errno);
+        DeleteFileW(name);
+    }
+    return file;
 }
 
 } // namespace ctl

@@ -3,6 +3,8 @@
 #include "platform/Text.h"
 #include "platform/registry/Registry.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 
@@ -302,66 +304,192 @@ bool ParseKeyName(const std::string& name, Root* root, std::vector<std::string>*
                         error);
 }
 
-bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error,
-                  int codePage) {
-    keys->clear();
-    std::string text;
-    HexText hexText;
-    if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFF &&
-        static_cast<BYTE>(bytes[1]) == 0xFE) {
-        if (bytes.size() % 2 != 0) {
+bool RegFileBytes::Read(char* buffer, std::size_t size, std::size_t* got) {
+    *got = m_bytes.copy(buffer, size, m_next);
+    m_next += *got;
+    return true;
+}
+
+bool RegFileBytes::Rewind() {
+    m_next = 0;
+    return true;
+}
+
+namespace {
+
+constexpr const char* kUnreadable = "the file could not be read";
+
+// A file's lines, their bytes as they are (line feeds taken off), read in pieces. A UTF-16 file
+// is split at its line-feed units: no line end ever falls inside a character in any encoding a
+// file may have, so each line converts on its own exactly as the whole file would.
+class LineReader {
+public:
+    LineReader(RegFileSource& source, std::size_t unit, std::size_t skip)
+        : m_source(source), m_unit(unit), m_skip(skip) {}
+
+    // False after the last line (a file ending in a line feed ends with an empty one) or when
+    // the file cannot be read.
+    bool Next(std::string* line) {
+        while (true) {
+            if (const auto end = FindLineFeed(); end != std::string::npos) {
+                line->assign(m_pending, m_start, end - m_start);
+                m_start = end + m_unit;
+                m_scan = m_start;
+                return true;
+            }
+            if (m_atEnd || !Fill()) {
+                if (m_failed || m_done) {
+                    return false;
+                }
+                m_done = true;
+                line->assign(m_pending, m_start);
+                return true;
+            }
+        }
+    }
+    bool Failed() const { return m_failed; }
+    std::uint64_t Size() const { return m_size; }
+
+private:
+    std::size_t FindLineFeed() {
+        if (m_unit == 1) {
+            const auto end = m_pending.find('\n', m_scan);
+            m_scan = end == std::string::npos ? m_pending.size() : end;
+            return end;
+        }
+        for (; m_scan + 2 <= m_pending.size(); m_scan += 2) {
+            if (m_pending[m_scan] == '\n' && m_pending[m_scan + 1] == '\0') {
+                return m_scan;
+            }
+        }
+        return std::string::npos;
+    }
+    bool Fill() {
+        m_pending.erase(0, m_start);
+        m_scan -= m_start;
+        m_start = 0;
+        char chunk[1 << 16];
+        std::size_t got = 0;
+        if (!m_source.Read(chunk, sizeof chunk, &got)) {
+            m_failed = true;
+            return false;
+        }
+        m_size += got;
+        const std::size_t skipped = std::min(m_skip, got);
+        m_skip -= skipped;
+        m_pending.append(chunk + skipped, got - skipped);
+        m_atEnd = got == 0;
+        return !m_atEnd;
+    }
+
+    RegFileSource& m_source;
+    std::size_t m_unit;
+    std::size_t m_skip;
+    std::string m_pending;
+    std::size_t m_start = 0;
+    std::size_t m_scan = 0;
+    std::uint64_t m_size = 0;
+    bool m_atEnd = false;
+    bool m_failed = false;
+    bool m_done = false;
+};
+
+enum class Encoding { Utf8, Utf16, CodePage };
+
+struct FileEncoding {
+    Encoding encoding = Encoding::Utf8;
+    std::size_t markBytes = 0; // the byte-order mark to skip
+};
+
+// From the byte-order mark, or without one from whether every byte is UTF-8 (checked line by
+// line, which is the same). Leaves the source at its start.
+bool FindEncoding(RegFileSource& source, FileEncoding* found, RegFileError* error) {
+    LineReader lines(source, 1, 0);
+    std::string line;
+    if (!lines.Next(&line)) {
+        return Fail(error, 0, kUnreadable);
+    }
+    *found = {};
+    if (line.rfind("\xFF\xFE", 0) == 0) {
+        *found = {Encoding::Utf16, 2};
+        while (lines.Next(&line)) {
+        }
+        if (!lines.Failed() && lines.Size() % 2 != 0) {
             return Fail(error, 0, "the file is UTF-16 but has an odd number of bytes");
         }
-        text = text::Utf16LeToUtf8(std::string_view(bytes).substr(2));
-    } else if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFE &&
-               static_cast<BYTE>(bytes[1]) == 0xFF) {
+    } else if (line.rfind("\xFE\xFF", 0) == 0) {
         return Fail(error, 1, "UTF-16 big-endian files are not supported");
-    } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        text = bytes.substr(3);
-    } else if (text::IsUtf8(bytes)) {
-        text = bytes;
+    } else if (line.rfind("\xEF\xBB\xBF", 0) == 0) {
+        found->markBytes = 3;
     } else {
         // Not UTF-8: an 8-bit file written on Windows, in its ANSI code page.
-        text = text::CodePageToUtf8(bytes, codePage);
-        hexText.codePage = codePage;
+        do {
+            if (!text::IsUtf8(line)) {
+                found->encoding = Encoding::CodePage;
+                break;
+            }
+        } while (lines.Next(&line));
     }
-
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const auto end = text.find('\n', start);
-        std::string line =
-            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(std::move(line));
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
+    if (lines.Failed() || !source.Rewind()) {
+        return Fail(error, 0, kUnreadable);
     }
+    return true;
+}
 
-    const std::string header = lines.empty() ? std::string() : Trim(lines[0]);
+// Parses a file whose encoding is known, from the source's start.
+bool ParseLines(RegFileSource& source, FileEncoding encoding, int codePage,
+                const RegFileVisitor& visit, RegFileError* error) {
+    LineReader lines(source, encoding.encoding == Encoding::Utf16 ? 2 : 1, encoding.markBytes);
+    int lineNumber = 0;
+    std::string raw;
+    // The next line as UTF-8, its carriage return taken off.
+    const auto next = [&](std::string* line) {
+        if (!lines.Next(&raw)) {
+            return false;
+        }
+        ++lineNumber;
+        if (encoding.encoding == Encoding::Utf16) {
+            *line = text::Utf16LeToUtf8(raw);
+        } else if (encoding.encoding == Encoding::CodePage) {
+            *line = text::CodePageToUtf8(raw, codePage);
+        } else {
+            line->swap(raw);
+        }
+        if (!line->empty() && line->back() == '\r') {
+            line->pop_back();
+        }
+        return true;
+    };
+
+    std::string line;
+    if (!next(&line)) {
+        return Fail(error, 0, kUnreadable);
+    }
+    const std::string header = Trim(line);
     if (header != kHeader5 && header != kHeader4) {
         return Fail(error, 1,
                     std::string("the first line must be \"") + kHeader5 + "\" or \"" + kHeader4 +
                         "\"");
     }
+    HexText hexText;
+    hexText.codePage = encoding.encoding == Encoding::CodePage ? codePage : 0;
+    hexText.utf16 = header == kHeader5 && hexText.codePage == 0;
 
-    RegFileKey* current = nullptr;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const int lineNumber = static_cast<int>(i) + 1;
-        std::string line = Trim(lines[i]);
+    RegFileKey key;
+    bool inKey = false;
+    std::string piece;
+    while (next(&line)) {
+        const int lineNumberHere = lineNumber;
+        line = Trim(line);
         if (line.empty() || line[0] == ';') {
             continue;
         }
         if (line[0] == '[') {
             if (line.back() != ']') {
-                return Fail(error, lineNumber, "a key line must end with ]");
+                return Fail(error, lineNumberHere, "a key line must end with ]");
             }
-            RegFileKey key;
-            key.line = lineNumber;
+            key = {};
+            key.line = lineNumberHere;
             std::string name = line.substr(1, line.size() - 2);
             if (!name.empty() && name[0] == '-') {
                 key.remove = true;
@@ -369,13 +497,15 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFi
             }
             std::string why;
             if (!ParseKeyName(name, &key.root, &key.path, &why)) {
-                return Fail(error, lineNumber, why);
+                return Fail(error, lineNumberHere, why);
             }
             if (key.remove && key.path.empty()) {
-                return Fail(error, lineNumber, "a whole root cannot be deleted");
+                return Fail(error, lineNumberHere, "a whole root cannot be deleted");
             }
-            keys->push_back(std::move(key));
-            current = &keys->back();
+            inKey = true;
+            if (!visit(key, nullptr, error)) {
+                return false;
+            }
             continue;
         }
         // A value, perhaps continued over several lines by a trailing backslash (no complete
@@ -383,31 +513,60 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFi
         // continued over many lines costs time in proportion to its length.
         while (!line.empty() && line.back() == '\\') {
             line.pop_back();
-            if (++i >= lines.size()) {
-                return Fail(error, lineNumber, "the file ends inside a continued value");
+            if (!next(&piece)) {
+                return Fail(error, lines.Failed() ? 0 : lineNumberHere,
+                            lines.Failed() ? kUnreadable
+                                           : "the file ends inside a continued value");
             }
             line.erase(line.find_last_not_of(" \t") + 1);
-            line += Trim(lines[i]);
+            line += Trim(piece);
         }
-        if (current == nullptr) {
-            return Fail(error, lineNumber, "a value comes before any [key]");
+        if (!inKey) {
+            return Fail(error, lineNumberHere, "a value comes before any [key]");
         }
-        if (current->remove) {
-            return Fail(error, lineNumber, "a value under a key that is being deleted");
+        if (key.remove) {
+            return Fail(error, lineNumberHere, "a value under a key that is being deleted");
         }
         RegFileValue value;
-        value.line = lineNumber;
+        value.line = lineNumberHere;
         std::string why;
         if (line.empty()) {
-            return Fail(error, lineNumber, "a continued value with nothing in it");
+            return Fail(error, lineNumberHere, "a continued value with nothing in it");
         }
-        hexText.utf16 = header == kHeader5 && hexText.codePage == 0;
         if (!ParseValue(line, hexText, &value, &why)) {
-            return Fail(error, lineNumber, why);
+            return Fail(error, lineNumberHere, why);
         }
-        current->values.push_back(std::move(value));
+        if (!visit(key, &value, error)) {
+            return false;
+        }
     }
-    return true;
+    return !lines.Failed() || Fail(error, 0, kUnreadable);
+}
+
+} // namespace
+
+bool ParseRegFile(RegFileSource& source, const RegFileVisitor& visit, RegFileError* error,
+                  int codePage) {
+    FileEncoding encoding;
+    return FindEncoding(source, &encoding, error) &&
+           ParseLines(source, encoding, codePage, visit, error);
+}
+
+bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error,
+                  int codePage) {
+    keys->clear();
+    RegFileBytes source(bytes);
+    return ParseRegFile(
+        source,
+        [keys](const RegFileKey& key, const RegFileValue* value, RegFileError*) {
+            if (value == nullptr) {
+                keys->push_back(key);
+            } else {
+                keys->back().values.push_back(*value);
+            }
+            return true;
+        },
+        error, codePage);
 }
 
 namespace {
@@ -442,11 +601,25 @@ std::string Describe(LSTATUS rc) {
 
 } // namespace
 
-bool ApplyRegFile(const std::vector<RegFileKey>& keys, RegFileError* error) {
+bool ImportRegFile(RegFileSource& source, RegFileError* error, int codePage) {
+    // Checked whole before anything is stored: the system registry cannot take a change back.
+    FileEncoding encoding;
     bool uses[2] = {false, false};
-    for (const auto& key : keys) {
-        uses[key.root == Root::CurrentUser ? 0 : 1] = true;
+    if (!FindEncoding(source, &encoding, error) ||
+        !ParseLines(
+            source, encoding, codePage,
+            [&uses](const RegFileKey& key, const RegFileValue*, RegFileError*) {
+                uses[key.root == Root::CurrentUser ? 0 : 1] = true;
+                return true;
+            },
+            error)) {
+        return false;
     }
+    if (!source.Rewind()) {
+        return Fail(error, 0, kUnreadable);
+    }
+    // Both roots in the same order in every process, so that two imports never wait for each
+    // other.
     std::optional<CRegTransaction> transactions[2];
     for (int i = 0; i < 2; ++i) {
         if (!uses[i]) {
@@ -460,34 +633,36 @@ bool ApplyRegFile(const std::vector<RegFileKey>& keys, RegFileError* error) {
                             " cannot be written");
         }
     }
-    for (const auto& key : keys) {
-        const std::string path = JoinPath(key.path);
-        if (key.remove) {
-            const LSTATUS rc = RegDeleteTreeA(RootKey(key.root), path.c_str());
-            if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
-                return Fail(error, key.line, "cannot delete the key: " + Describe(rc));
+    CRegKey opened;
+    const auto store = [&opened](const RegFileKey& key, const RegFileValue* value,
+                                 RegFileError* failed) {
+        LSTATUS rc = ERROR_SUCCESS;
+        if (value == nullptr) {
+            opened.Close();
+            const std::string path = JoinPath(key.path);
+            if (key.remove) {
+                rc = RegDeleteTreeA(RootKey(key.root), path.c_str());
+                return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ||
+                       Fail(failed, key.line, "cannot delete the key: " + Describe(rc));
             }
-            continue;
+            rc = opened.Create(RootKey(key.root), path.c_str(), KEY_ALL_ACCESS);
+            return rc == ERROR_SUCCESS ||
+                   Fail(failed, key.line, "cannot create the key: " + Describe(rc));
         }
-        CRegKey opened;
-        LSTATUS rc = opened.Create(RootKey(key.root), path.c_str(), KEY_ALL_ACCESS);
-        if (rc != ERROR_SUCCESS) {
-            return Fail(error, key.line, "cannot create the key: " + Describe(rc));
-        }
-        for (const auto& value : key.values) {
-            if (value.remove) {
-                rc = RegDeleteValueA(opened.Get(), value.name.c_str());
-                if (rc == ERROR_FILE_NOT_FOUND) {
-                    rc = ERROR_SUCCESS;
-                }
-            } else {
-                rc = RegSetValueExA(opened.Get(), value.name.c_str(), 0, value.type,
-                                    value.data.data(), static_cast<DWORD>(value.data.size()));
+        if (value->remove) {
+            rc = RegDeleteValueA(opened.Get(), value->name.c_str());
+            if (rc == ERROR_FILE_NOT_FOUND) {
+                rc = ERROR_SUCCESS;
             }
-            if (rc != ERROR_SUCCESS) {
-                return Fail(error, value.line, "cannot store the value: " + Describe(rc));
-            }
+        } else {
+            rc = RegSetValueExA(opened.Get(), value->name.c_str(), 0, value->type,
+                                value->data.data(), static_cast<DWORD>(value->data.size()));
         }
+        return rc == ERROR_SUCCESS ||
+               Fail(failed, value->line, "cannot store the value: " + Describe(rc));
+    };
+    if (!ParseLines(source, encoding, codePage, store, error)) {
+        return false;
     }
     for (int i = 1; i >= 0; --i) {
         if (transactions[i] && transactions[i]->Commit() != ERROR_SUCCESS) {

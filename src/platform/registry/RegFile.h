@@ -16,7 +16,9 @@
 #include "platform/Types.h"
 #include "platform/registry/RegistryTypes.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace registry {
@@ -33,7 +35,7 @@ struct RegFileKey {
     Root root = Root::CurrentUser;
     std::vector<std::string> path; // below the root
     bool remove = false;
-    std::vector<RegFileValue> values;
+    std::vector<RegFileValue> values; // filled only by the ParseRegFile that collects a file
     int line = 0;
 };
 
@@ -48,14 +50,47 @@ struct RegFileError {
 // bound on what an endless input can cost.
 constexpr std::size_t kMaxRegFileBytes = std::size_t{256} << 20;
 
-// Decodes and parses a whole file. A malformed file gives false and its first problem.
-// `codePage` is the one an 8-bit file that is not UTF-8 is read in (see text::KnownCodePage).
+// Where a registry file is read from: in pieces, and again from its start when asked, so that
+// no file is ever held whole (an import reads it three times: to find its encoding, to check
+// it, to store it).
+class RegFileSource {
+public:
+    virtual ~RegFileSource() = default;
+    // Up to `size` bytes into `buffer`, 0 at the end; false when the file cannot be read.
+    virtual bool Read(char* buffer, std::size_t size, std::size_t* got) = 0;
+    virtual bool Rewind() = 0;
+};
+
+// A file already in memory.
+class RegFileBytes final : public RegFileSource {
+public:
+    explicit RegFileBytes(std::string_view bytes) : m_bytes(bytes) {}
+    bool Read(char* buffer, std::size_t size, std::size_t* got) override;
+    bool Rewind() override;
+
+private:
+    std::string_view m_bytes;
+    std::size_t m_next = 0;
+};
+
+// Called for each [key] line (`value` null) and then for each of its values, in the file's
+// order; false (with `error` set) stops the parse.
+using RegFileVisitor =
+    std::function<bool(const RegFileKey& key, const RegFileValue* value, RegFileError* error)>;
+
+// Decodes and parses a file one line at a time. A malformed file gives false and its first
+// problem, after the visitor has seen what came before it. `codePage` is the one an 8-bit file
+// that is not UTF-8 is read in (see text::KnownCodePage).
+bool ParseRegFile(RegFileSource& source, const RegFileVisitor& visit, RegFileError* error,
+                  int codePage = 1252);
+// The same into a list of keys with their values.
 bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, RegFileError* error,
                   int codePage = 1252);
 
-// Stores what a file says, all or nothing: one write transaction per root, committed only when
-// every change went in.
-bool ApplyRegFile(const std::vector<RegFileKey>& keys, RegFileError* error);
+// Stores what a file says, all or nothing: the whole file is checked first, then stored inside
+// one write transaction per root, committed only when every change went in. Memory does not
+// grow with the file: one value is held at a time.
+bool ImportRegFile(RegFileSource& source, RegFileError* error, int codePage = 1252);
 
 // "HKEY_CURRENT_USER\Software\X", "HKCU\Software\X\" or "HKLM" into a root and a path.
 bool ParseKeyName(const std::string& name, Root* root, std::vector<std::string>* path,
