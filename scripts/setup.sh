@@ -11,7 +11,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config scdoc
   libsqlite3-dev libxcb1-dev nettle-dev libwayland-dev
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev qt6-wayland
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-wayland
 )
 PACKAGE_TOOLS=(dpkg-dev file)
 TEST_TOOLS=(

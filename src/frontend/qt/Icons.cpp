@@ -1,42 +1,22 @@
 #include "frontend/qt/Icons.h"
 
-#include <QPainter>
-#include <QPixmap>
-#include <QSvgRenderer>
-
 QIcon LoadAppIcon(int id) {
     const char* name = nullptr;
     switch (id) {
-    case IconId::Program:
-        name = ":/icons/program.svg";
-        break;
     case IconId::Tray:
-        name = ":/icons/tray.svg";
+        name = "tray";
         break;
     case IconId::Window:
-        name = ":/icons/window.svg";
+        name = "window";
         break;
     default:
         return {};
     }
-    const QString path = QString::fromLatin1(name);
-    // Rendered here rather than through an icon-engine plugin, which may not be installed.
-    QSvgRenderer renderer(path);
-    if (!renderer.isValid()) {
-        return {};
-    }
+    // Each size read from its file only once it is drawn at that size.
     QIcon icon;
-    const int sizes[] = {16, 24, 32, 48, 64};
-    for (int size : sizes) {
-        if (id != IconId::Program && size > 32) {
-            break;
-        }
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
+    for (const int size : {16, 24, 32}) {
+        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(size),
+                     QSize(size, size));
     }
     return icon;
 }

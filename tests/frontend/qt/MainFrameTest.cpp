@@ -141,7 +141,7 @@ TEST_F(MainFrameTest, ClockRunsOnlyWhileOpenAndOnlyOnChange) {
     EXPECT_EQ(frame->ClockText(), "");
 
     frame->OnOpen();
-    EXPECT_FALSE(frame->windowIcon().isNull()); // given when the window is first shown
+    EXPECT_FALSE(frame->windowIcon().pixmap(32).isNull()); // given when the window is first shown
     frame->OnTimer(TimerId::Scheduler);
     EXPECT_EQ(frame->MenuItem(Command::Clock)->text(), "13:14:15");
     // Unchanged text leaves the item alone; a user edit would survive it.

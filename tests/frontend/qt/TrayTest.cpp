@@ -37,7 +37,7 @@ TEST_F(TrayTest, HideGoesToTheTrayOnceAndOpenComesBack) {
     EXPECT_FALSE(frame->isVisible());
     ASSERT_NE(frame->TrayIcon(), nullptr);
     EXPECT_EQ(frame->TrayIcon()->toolTip(), "Quorvel PRO Monitor");
-    EXPECT_FALSE(frame->TrayIcon()->icon().isNull());
+    EXPECT_FALSE(frame->TrayIcon()->icon().pixmap(16).isNull());
     EXPECT_EQ(frame->TrayIcon()->contextMenu(), frame->TrayMenu());
 
     // A further minimise while in the tray changes nothing: still hidden, one icon.
