@@ -39,7 +39,7 @@ CDialogTemplate ScheduleTransferLayout() {
     layout.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 8, 126, 50, 14, kOk, kButtonClass, L"OK");
     layout.Item(BS_PUSHBUTTON | WS_TABSTOP, 116, 126, 50, 14, kCancel, kButtonClass, L"Cancel");
     layout.Item(WS_GROUP, 6, 8, 46, 8, kNoId, kStaticClass, L"Start Date:");
-    layout.Item(SS_ETCHEDHORZ, 0, 120, 172, 1, kNoId, kStaticClass, L"");
+    layout.Item(SS_ETCHEDHORZ, 0, 120, 172, 1, kSeparator, kStaticClass, L"");
     layout.Item(BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 6, 78, 58, 10, kOnce, kButtonClass,
                 L"Transfer once");
     layout.Item(BS_AUTORADIOBUTTON, 70, 78, 61, 10, kEvery, kButtonClass, L"Transfer every:");

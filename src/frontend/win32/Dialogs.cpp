@@ -178,6 +178,29 @@ void CModalDialog::Focus(int id) {
                    reinterpret_cast<WPARAM>(Control(m_window, id)), TRUE);
 }
 
+int CModalDialog::MissingWidth(int id) const {
+    SIZE ideal{};
+    RECT rect{};
+    const HWND control = Control(m_window, id);
+    if (::SendMessageW(control, DTM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) == 0 ||
+        !::GetWindowRect(control, &rect)) {
+        return 0;
+    }
+    return std::max(0L, ideal.cx - (rect.right - rect.left));
+}
+
+void CModalDialog::MoveRight(int id, int dx, int widen) {
+    const HWND window = id == 0 ? static_cast<HWND>(m_window) : Control(m_window, id);
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    if (id != 0) {
+        ::MapWindowPoints(HWND_DESKTOP, static_cast<HWND>(m_window),
+                          reinterpret_cast<POINT*>(&rect), 2);
+    }
+    ::SetWindowPos(window, nullptr, rect.left + dx, rect.top, rect.right - rect.left + widen,
+                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void CModalDialog::ShowQuestionIcon(int id) {
     Send(m_window, id, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_QUESTION)));
 }

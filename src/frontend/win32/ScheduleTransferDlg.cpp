@@ -44,6 +44,7 @@ int CWin32ScheduleTransferDialog::DoModal(CScheduleTransferForm& form) {
 }
 
 void CWin32ScheduleTransferDialog::OnInitDialog() {
+    FitLongDates();
     // An end date opens the schedule as a repeating one.
     m_form->SetEndDate(m_form->m_bEndDate);
     for (const int id : {kStartDate, kEndDate}) {
@@ -68,6 +69,33 @@ void CWin32ScheduleTransferDialog::OnInitDialog() {
     m_dialog.Check(kCheckEndDate, m_form->m_bEndDate != 0);
     m_dialog.Enable(kClear, m_form->IsClearEnabled() != 0);
     UpdateEndDateControls();
+}
+
+void CWin32ScheduleTransferDialog::FitLongDates() {
+    // Where the font or the locale's day and month names need wider date pickers than the
+    // layout's, the controls on their right move along and the dialog grows.
+    // Measured on every weekday of every month with a two-digit day: the widest text of the year.
+    int grow = 0;
+    const int year = ToPicker(CTime::GetCurrentTime()).year;
+    m_bSettingPickers = true;
+    for (int month = 1; month <= 12; ++month) {
+        for (int day = 22; day <= 28; ++day) {
+            m_dialog.SetPicker(kStartDate, {year, month, day});
+            grow = std::max(grow, m_dialog.MissingWidth(kStartDate));
+        }
+    }
+    m_bSettingPickers = false;
+    if (grow == 0) {
+        return;
+    }
+    for (const int id : {kStartDate, kEndDate, kSeparator}) {
+        m_dialog.MoveRight(id, 0, grow);
+    }
+    for (const int id : {kStartTime, kEndTime, kCount, kCountSpin, kUnit, kCancel}) {
+        m_dialog.MoveRight(id, grow, 0);
+    }
+    m_dialog.MoveRight(kClear, grow / 2, 0);
+    m_dialog.MoveRight(0, -grow / 2, grow);
 }
 
 void CWin32ScheduleTransferDialog::OnCommand(int id, unsigned notification) {

@@ -16,6 +16,7 @@ private:
     void OnInitDialog() override;
     void OnCommand(int id, unsigned notification) override;
 
+    void FitLongDates();
     void UpdatePeriodControls();
     void UpdateEndDateControls();
     void OnDateTimeChange();
