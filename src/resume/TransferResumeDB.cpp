@@ -124,8 +124,15 @@ int CTransferResumeDB::CountValid() {
         // Delete addresses an entry by its id; for a name such as "12x" or "012" that would
         // remove entry "12" instead of the one judged here, so such names are left alone.
         const int id = CQueueScheduleDB::IdFromName(name.c_str());
-        if (std::to_string(id) == name) {
-            Delete(id);
+        if (std::to_string(id) != name) {
+            continue;
+        }
+        // Nothing lost, nothing reported done that was not: deleted only when the transaction
+        // that deletes it reads it as invalid too (the store file may have been replaced since).
+        CRegTransaction transaction(HKEY_CURRENT_USER);
+        if (transaction.Started() == ERROR_SUCCESS &&
+            m_pApp->GetProfileInt(section.c_str(), "DBVER", 0) != kVersion && Delete(id)) {
+            transaction.Commit();
         }
     }
     return count;

@@ -194,28 +194,36 @@ void CQueueScheduleDB::Scan(const EntryVisitor& visit) {
     // shift the later subkeys under the walk, and a delete inside the snapshot would have to
     // wait for any other writer.
     std::vector<std::string> invalid;
+    std::unordered_map<std::string, bool> files;
+    EntryValues values;
+    const auto isInvalid = [&values, &files] {
+        return values.version != 1 || !FileExists(values.queueName, files);
+    };
     {
         CRegReadTransaction snapshot(HKEY_CURRENT_USER);
-        std::unordered_map<std::string, bool> files;
-        EntryValues values;
         for (const std::string& name : ListSubkeyNames(key.Get())) {
             if (!values.Read(key.Get(), name.c_str())) {
                 continue; // judged at the next pass
             }
-            if (values.version != 1 || !FileExists(values.queueName, files)) {
+            if (isInvalid()) {
                 invalid.push_back(name);
             } else if (visit && values.IsRecord() && IsCanonicalIdName(name.c_str())) {
                 visit(IdFromName(name.c_str()), values.queueName, values.Record());
             }
         }
     }
-    if (invalid.empty()) {
-        return;
-    }
-    CRegKey writable;
-    if (writable.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
-        for (const std::string& name : invalid) {
-            RegDeleteKeyA(writable.Get(), name.c_str());
+    // Nothing lost, nothing reported done that was not: an entry is deleted as invalid only by
+    // the transaction that finds it invalid itself. Since the snapshot the store file may have
+    // been replaced (a restore renames another over it), and the subkey of that name in the
+    // file there now may well be a valid entry.
+    for (const std::string& name : invalid) {
+        CRegTransaction transaction(HKEY_CURRENT_USER);
+        CRegKey writable;
+        if (transaction.Started() == ERROR_SUCCESS &&
+            writable.Open(HKEY_CURRENT_USER, kKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS &&
+            values.Read(writable.Get(), name.c_str()) && isInvalid() &&
+            RegDeleteKeyA(writable.Get(), name.c_str()) == ERROR_SUCCESS) {
+            transaction.Commit();
         }
     }
 }

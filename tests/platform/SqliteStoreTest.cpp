@@ -434,6 +434,30 @@ TEST_F(RegistryTest, WriteTransactionIsAllOrNothing) {
     EXPECT_EQ(kept.Open(HKEY_CURRENT_USER, "Tx\\Kept", KEY_READ), ERROR_SUCCESS);
 }
 
+// A restore renames another store over the open one: keys opened in the old file name nothing
+// in the new one, and a change made across the rename is not taken for saved.
+TEST_F(RegistryTest, AStoreRenamedOverTheOpenOneIsTheOneUsedFromThen) {
+    const std::string other = m_env.Root() + "/other.db";
+    ASSERT_EQ(WaitChild(ForkChild([&] {
+                  setenv("QUORVEL_REGISTRY_USER", other.c_str(), 1);
+                  CRegKey key;
+                  return key.Create(HKEY_CURRENT_USER, "New") == ERROR_SUCCESS ? 0 : 1;
+              })),
+              0);
+    CRegKey old;
+    ASSERT_EQ(old.Create(HKEY_CURRENT_USER, "Old"), ERROR_SUCCESS);
+    registry::Store& store = registry::Store::For(registry::Root::CurrentUser);
+    {
+        registry::WriteTransaction tx(store);
+        ASSERT_EQ(SetBytes(old.Get(), "v", REG_SZ, "x"), ERROR_SUCCESS);
+        ASSERT_EQ(rename(other.c_str(), m_env.UserStore().c_str()), 0);
+        EXPECT_EQ(tx.Commit(), registry::Status::Unavailable);
+        EXPECT_EQ(store.LastError(), "the file was replaced while the change was being made");
+    }
+    EXPECT_EQ(SetBytes(old.Get(), "v", REG_SZ, "x"), ERROR_KEY_DELETED);
+    EXPECT_EQ(Subkeys(HKEY_CURRENT_USER), std::vector<std::string>{"New"});
+}
+
 } // namespace
 
 namespace {

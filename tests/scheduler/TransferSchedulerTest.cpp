@@ -13,7 +13,10 @@
 #include "ProcessHelpers.h"
 #include "SchedulerTestSupport.h"
 
+#include <cstdio>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -361,6 +364,58 @@ TEST_F(TransferSchedulerTest, AMonitorDyingBetweenRecordingAndStartingIsReported
                                 "Transfer Scheduler - The Monitor stopped while handing over "
                                 "queue:",
                                 path, "Quorvel PRO may not have been started with it.\r\n"}));
+}
+
+// A restore renames another store over the one the engine has open; a store folder moves to
+// another disk behind a symlink. The engine reads what is there now, and nobody reads the new
+// file mixed with the log the engine still holds for the old one.
+TEST_F(TransferSchedulerTest, AStoreReplacedOrMovedWhileOpenIsReadAfreshAndNeverMixed) {
+    const std::string due = Queue("due.ftq");
+    const std::string restored = m_env.Root() + "/restored.db", again = m_env.Root() + "/again.db";
+    ASSERT_EQ(WaitChild(ForkChild([&] {
+                  setenv("QUORVEL_REGISTRY_USER", again.c_str(), 1);
+                  Store(4, Queue("kept.ftq"), Once(Local(2025, 6, 2, 12, 0)));
+                  RegCloseStores();
+                  setenv("QUORVEL_REGISTRY_USER", restored.c_str(), 1);
+                  Store(1, Queue("later.ftq"), Once(Local(2025, 6, 2, 12, 0)));
+                  Store(2, due, Once(Local(2025, 6, 2, 9, 0)));
+                  return 0;
+              })),
+              0);
+    for (int id = 1; id <= 3; ++id) {
+        Store(id, Queue("old.ftq"), Once(Local(2025, 6, 2, 12, 0)));
+    }
+    scheduler.OnTimerTick();
+    ASSERT_EQ(rename(restored.c_str(), m_env.UserStore().c_str()), 0);
+    const std::string ctl = "'" + BuiltCompanion() + "' schedule ";
+    std::string out;
+    EXPECT_EQ(RunCommand(ctl + "list 2>&1", &out), 2) << out;
+    EXPECT_NE(out.find("replaced a file that another program still has open"), std::string::npos);
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches, std::vector<std::string>{Param(due)});
+    EXPECT_EQ(Stored(1)->timeStart, Local(2025, 6, 2, 12, 0).GetTime());
+    EXPECT_FALSE(SubkeyExists("2"));
+    EXPECT_FALSE(SubkeyExists("3"));
+    // Replaced between a pass's read and its purge: "4" of the file there now is valid.
+    SetRawEntry("4", m_env.Root() + "/gone.ftq");
+    db.Scan([&](int, const std::string&, const SCHEDULEDATA&) {
+        rename(again.c_str(), m_env.UserStore().c_str());
+    });
+    EXPECT_TRUE(SubkeyExists("4"));
+
+    const std::string disk = m_env.Root() + "/disk", link = m_env.Root() + "/store";
+    ASSERT_EQ(mkdir(disk.c_str(), 0700) | symlink(disk.c_str(), link.c_str()), 0);
+    setenv("QUORVEL_REGISTRY_USER", (link + "/user.db").c_str(), 1);
+    RegCloseStores();
+    Store(1, Queue("later.ftq"), Once(Local(2025, 6, 2, 12, 0)));
+    scheduler.OnTimerTick();
+    const std::string moved = Queue("moved.ftq");
+    ASSERT_EQ(RunCommand("cp -a " + disk + " " + disk + "2 && rm -r " + disk + " && ln -sfn " +
+                         disk + "2 " + link + " && " + ctl + "add " + moved +
+                         " --start '2025-06-02 09:00' --once >/dev/null"),
+              0);
+    scheduler.OnTimerTick();
+    EXPECT_EQ(siblings.launches.back(), Param(moved));
 }
 
 TEST_F(TransferSchedulerTest, ANestedTickReturnsAtOnce) {

@@ -23,6 +23,7 @@ struct RegKey {
     std::uint64_t enumGeneration = ~0ULL;
     std::vector<registry::Value> enumValues;
     std::uint64_t enumValuesGeneration = ~0ULL;
+    Store::FileId file{}; // the store file the key was opened in
 };
 
 namespace {
@@ -100,6 +101,15 @@ std::string ValueName(const char* name) {
     return name != nullptr ? std::string(name) : std::string();
 }
 
+// The store behind a key, looked at afresh first. A key opened in a store file that has since
+// been replaced names nothing in the file there now (ids are a file's own): null, so that it
+// reads as deleted, never as some other key of the new file. The roots are in every file.
+Store* Reach(HKEY hKey) {
+    Store& store = Store::For(hKey->root);
+    const Store::FileId file = store.Current();
+    return hKey->predefined || hKey->file == file ? &store : nullptr;
+}
+
 } // namespace
 
 LSTATUS RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD, REGSAM samDesired, HKEY* phkResult) {
@@ -111,12 +121,16 @@ LSTATUS RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD, REGSAM samDesired,
     if (!SplitPath(lpSubKey, &parts)) {
         return ERROR_FILE_NOT_FOUND;
     }
+    Store* store = Reach(hKey);
+    if (store == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
     KeyId id = 0;
-    const Status status = Store::For(hKey->root).FindKey(hKey->id, parts, &id);
+    const Status status = store->FindKey(hKey->id, parts, &id);
     if (status != Status::Ok) {
         return ToError(status);
     }
-    *phkResult = new RegKey{hKey->root, id, samDesired, false, {}, ~0ULL, {}, ~0ULL};
+    *phkResult = new RegKey{hKey->root, id, samDesired, false, {}, ~0ULL, {}, ~0ULL, store->File()};
     return ERROR_SUCCESS;
 }
 
@@ -133,11 +147,14 @@ LSTATUS RegCreateKeyExA(HKEY hKey, const char* lpSubKey, REGSAM samDesired, HKEY
     if (!parts.empty() && !Allowed(hKey, KEY_CREATE_SUB_KEY)) {
         return ERROR_ACCESS_DENIED;
     }
+    Store* store = Reach(hKey);
+    if (store == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
     KeyId id = 0;
     bool created = false;
-    const Status status = parts.empty()
-                              ? Status::Ok
-                              : Store::For(hKey->root).CreateKey(hKey->id, parts, &id, &created);
+    const Status status =
+        parts.empty() ? Status::Ok : store->CreateKey(hKey->id, parts, &id, &created);
     if (status != Status::Ok) {
         return ToError(status);
     }
@@ -147,7 +164,7 @@ LSTATUS RegCreateKeyExA(HKEY hKey, const char* lpSubKey, REGSAM samDesired, HKEY
     if (lpdwDisposition != nullptr) {
         *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     }
-    *phkResult = new RegKey{hKey->root, id, samDesired, false, {}, ~0ULL, {}, ~0ULL};
+    *phkResult = new RegKey{hKey->root, id, samDesired, false, {}, ~0ULL, {}, ~0ULL, store->File()};
     return ERROR_SUCCESS;
 }
 
@@ -168,14 +185,17 @@ LSTATUS RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
     if (!Allowed(hKey, KEY_ENUMERATE_SUB_KEYS)) {
         return ERROR_ACCESS_DENIED;
     }
-    Store& store = Store::For(hKey->root);
-    const std::uint64_t generation = store.Generation();
+    Store* store = Reach(hKey);
+    if (store == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
+    const std::uint64_t generation = store->Generation();
     if (generation != hKey->enumGeneration) {
-        const Status status = store.SubkeyNames(hKey->id, &hKey->enumNames);
+        const Status status = store->SubkeyNames(hKey->id, &hKey->enumNames);
         if (status != Status::Ok) {
             return ToError(status);
         }
-        hKey->enumGeneration = store.Generation();
+        hKey->enumGeneration = store->Generation();
     }
     if (dwIndex >= hKey->enumNames->size()) {
         return ERROR_NO_MORE_ITEMS;
@@ -225,13 +245,16 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchV
     if (!Allowed(hKey, KEY_QUERY_VALUE)) {
         return ERROR_ACCESS_DENIED;
     }
-    Store& store = Store::For(hKey->root);
-    if (store.Generation() != hKey->enumValuesGeneration) {
-        const Status status = store.Values(hKey->id, &hKey->enumValues);
+    Store* store = Reach(hKey);
+    if (store == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
+    if (store->Generation() != hKey->enumValuesGeneration) {
+        const Status status = store->Values(hKey->id, &hKey->enumValues);
         if (status != Status::Ok) {
             return ToError(status);
         }
-        hKey->enumValuesGeneration = store.Generation();
+        hKey->enumValuesGeneration = store->Generation();
     }
     if (dwIndex >= hKey->enumValues.size()) {
         return ERROR_NO_MORE_ITEMS;
@@ -253,8 +276,12 @@ LSTATUS RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpTy
     if (!Allowed(hKey, KEY_QUERY_VALUE)) {
         return ERROR_ACCESS_DENIED;
     }
+    Store* store = Reach(hKey);
+    if (store == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
     registry::Value value;
-    const Status status = Store::For(hKey->root).GetValue(hKey->id, ValueName(lpValueName), &value);
+    const Status status = store->GetValue(hKey->id, ValueName(lpValueName), &value);
     if (status != Status::Ok) {
         return ToError(status);
     }
@@ -270,9 +297,12 @@ LSTATUS RegQueryValueAtA(HKEY hKey, const char* lpSubKey, const char* lpValueNam
     if (!SplitPath(lpSubKey, &parts)) {
         return ERROR_FILE_NOT_FOUND;
     }
+    Store* store = Reach(hKey);
+    if (store == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
     registry::Value value;
-    const Status status =
-        Store::For(hKey->root).GetValueAt(hKey->id, parts, ValueName(lpValueName), &value);
+    const Status status = store->GetValueAt(hKey->id, parts, ValueName(lpValueName), &value);
     if (status != Status::Ok) {
         return ToError(status);
     }
@@ -287,8 +317,12 @@ LSTATUS RegVisitValuesA(HKEY hKey, const char* lpSubKey, const RegValueVisitor& 
     if (!SplitPath(lpSubKey, &parts)) {
         return ERROR_FILE_NOT_FOUND;
     }
+    Store* store = Reach(hKey);
+    if (store == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
     const registry::PackedValues* values = nullptr;
-    const Status status = Store::For(hKey->root).ValuesAt(hKey->id, parts, &values);
+    const Status status = store->ValuesAt(hKey->id, parts, &values);
     if (status != Status::Ok) {
         return ToError(status);
     }
@@ -310,7 +344,9 @@ LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, 
     if (!ValidValueName(name) || (lpData == nullptr && cbData > 0)) {
         return ERROR_INVALID_PARAMETER;
     }
-    return ToError(Store::For(hKey->root).SetValue(hKey->id, name, dwType, lpData, cbData));
+    Store* store = Reach(hKey);
+    return store == nullptr ? ERROR_KEY_DELETED
+                            : ToError(store->SetValue(hKey->id, name, dwType, lpData, cbData));
 }
 
 LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName) {
@@ -320,7 +356,9 @@ LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName) {
     if (!Allowed(hKey, KEY_SET_VALUE)) {
         return ERROR_ACCESS_DENIED;
     }
-    return ToError(Store::For(hKey->root).DeleteValue(hKey->id, ValueName(lpValueName)));
+    Store* store = Reach(hKey);
+    return store == nullptr ? ERROR_KEY_DELETED
+                            : ToError(store->DeleteValue(hKey->id, ValueName(lpValueName)));
 }
 
 namespace {
@@ -332,15 +370,18 @@ LSTATUS DeleteSubkey(HKEY hKey, const char* lpSubKey, bool recursive) {
     if (lpSubKey == nullptr || !SplitPath(lpSubKey, &parts) || parts.empty()) {
         return ERROR_INVALID_PARAMETER;
     }
-    Store& store = Store::For(hKey->root);
+    Store* store = Reach(hKey);
+    if (store == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
     KeyId parent = hKey->id;
     const std::string leaf = parts.back();
     parts.pop_back();
-    const Status found = store.FindKey(hKey->id, parts, &parent);
+    const Status found = store->FindKey(hKey->id, parts, &parent);
     if (found != Status::Ok) {
         return ToError(found);
     }
-    return ToError(store.DeleteKey(parent, leaf, recursive));
+    return ToError(store->DeleteKey(parent, leaf, recursive));
 }
 } // namespace
 
@@ -356,7 +397,8 @@ LSTATUS RegBeginTransaction(HKEY root) {
     if (root == nullptr) {
         return ERROR_INVALID_HANDLE;
     }
-    return ToError(Store::For(root->root).BeginWrite());
+    Store* store = Reach(root);
+    return store == nullptr ? ERROR_KEY_DELETED : ToError(store->BeginWrite());
 }
 
 LSTATUS RegCommitTransaction(HKEY root) {
@@ -376,7 +418,8 @@ LSTATUS RegBeginReadTransaction(HKEY root) {
     if (root == nullptr) {
         return ERROR_INVALID_HANDLE;
     }
-    return ToError(Store::For(root->root).BeginRead());
+    Store* store = Reach(root);
+    return store == nullptr ? ERROR_KEY_DELETED : ToError(store->BeginRead());
 }
 
 void RegEndReadTransaction(HKEY root) {

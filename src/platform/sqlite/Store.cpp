@@ -90,6 +90,42 @@ std::string OpenToOthers(const std::string& path) {
     return {};
 }
 
+// Whether some other process holds a lock on `length` bytes from `start` of an open file.
+bool LockedByOthers(int fd, off_t start, off_t length) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = start;
+    lock.l_len = length;
+    return fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
+bool LockedByOthers(const std::string& path, off_t start, off_t length) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    // Closing drops every lock this process holds on the file: this is asked only before the
+    // process opens the store (one connection per file and process), when it holds none.
+    const bool locked = LockedByOthers(fd, start, length);
+    close(fd);
+    return locked;
+}
+
+// True when the log beside `path` is in use while nobody has the file at `path` open: the file
+// was renamed over one that another program still has open. Opened now, it would be read
+// through that file's log, pages of both mixed, and a checkpoint would write the mix into it.
+// SQLite's documented lock bytes: every connection in WAL mode holds a shared lock on byte 128
+// of the index (-shm) and, for as long as it is open, on the shared range of its database file
+// (510 bytes from 2^30 + 2).
+bool InAnotherFilesLog(const std::string& path) {
+    constexpr off_t kIndexInUse = 128;
+    constexpr off_t kSharedFirst = (off_t{1} << 30) + 2;
+    constexpr off_t kSharedSize = 510;
+    return LockedByOthers(path + "-shm", kIndexInUse, 1) &&
+           !LockedByOthers(path, kSharedFirst, kSharedSize);
+}
+
 Status FromSqlite(int rc) {
     if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) {
         return Status::Ok;
@@ -136,12 +172,51 @@ void Store::CloseAll() {
 Store::Store(Root root) : m_root(root) {}
 
 Store::~Store() {
+    Close();
+}
+
+void Store::Close() {
     for (auto& cached : m_statements) {
         sqlite3_finalize(cached.stmt);
     }
+    m_statements.clear();
     if (m_db != nullptr) {
+        if (!m_memory && Replaced()) {
+            // SQLite leaves the log of a file moved away where it is, beside the path: opened
+            // with the file there now, both would be read mixed. Its changes go into the file
+            // they belong to and it is emptied, unless another program still reads it.
+            sqlite3_busy_timeout(m_db, 0);
+            sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        }
         sqlite3_close(m_db);
+        m_db = nullptr;
     }
+    m_missing = m_memory = m_asciiFold = false;
+    m_unusable.clear();
+    m_txDepth = 0;
+    m_txFailed = m_txReadOnly = false;
+    m_dataVersion = -1;
+    ForgetCaches();
+    m_walIndex = nullptr;
+    m_walTried = m_walHeaderValid = false;
+    m_file = {};
+}
+
+bool Store::Replaced() const {
+    struct stat st {};
+    return stat(m_path.c_str(), &st) != 0 ||
+           FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)} !=
+               m_file;
+}
+
+Store::FileId Store::Current() {
+    // Nothing lost, nothing reported done that was not: what is read from or written to a file
+    // no longer at the path is read from or written to nobody's store.
+    if (m_db != nullptr && !m_memory && m_txDepth == 0 && Replaced()) {
+        Close();
+    }
+    EnsureOpen(false);
+    return m_file;
 }
 
 bool Store::EnsureOpen(bool forWrite) {
@@ -189,6 +264,15 @@ bool Store::EnsureOpen(bool forWrite) {
 }
 
 bool Store::OpenFile(bool created) {
+    struct stat st {};
+    if (stat(m_path.c_str(), &st) == 0) {
+        m_file = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    }
+    if (InAnotherFilesLog(m_path)) {
+        OpenEmpty("it replaced a file that another program still has open, and would be read "
+                  "mixed with that file's log; it is looked at again once the program lets go");
+        return true;
+    }
     int rc = sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
     if (rc != SQLITE_OK) {
@@ -655,6 +739,14 @@ Status Store::End(Status status) {
         Exec("ROLLBACK");
         ForgetCaches();
         return status == Status::Ok ? Status::Unavailable : status;
+    }
+    if (!m_txReadOnly && Replaced()) {
+        // Committed, the change would land in a file no longer at the path: never saved for
+        // anyone, so it is not reported as saved.
+        m_lastError = "the file was replaced while the change was being made";
+        Exec("ROLLBACK");
+        ForgetCaches();
+        return Status::Unavailable;
     }
     const int rc = Step("COMMIT");
     if (rc != SQLITE_DONE) {

@@ -80,6 +80,19 @@ public:
     // Changes whenever this store's contents may have changed, in this or another process.
     std::uint64_t Generation();
 
+    // Which file is open, as the path led to it when it was opened; none for an empty
+    // stand-in. A key's id names nothing in another file.
+    struct FileId {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        bool operator==(const FileId&) const = default;
+    };
+    // The file at the store's path may no longer be the one open: a restore or a sync tool
+    // renames another over it, or the folder moves behind a symlink. Outside a transaction this
+    // looks, and opens the file there now in place of one replaced. Returns the file open.
+    FileId Current();
+    FileId File() const { return m_file; }
+
     // True once the file turned out unusable (damaged, another program's, not openable) and an
     // empty stand-in answers instead; `why` names the file and what was wrong with it.
     bool Unusable(std::string* why = nullptr) const;
@@ -88,6 +101,10 @@ public:
 
 private:
     explicit Store(Root root);
+    // Lets go of the file; the next call opens the one at the path then.
+    void Close();
+    // True when the path no longer leads to the file open (or to none at all).
+    bool Replaced() const;
     bool EnsureOpen(bool forWrite);
     bool OpenFile(bool create);
     void OpenEmpty(const std::string& why);
@@ -135,6 +152,7 @@ private:
     Root m_root;
     std::string m_path;
     sqlite3* m_db = nullptr;
+    FileId m_file;
     bool m_missing = false;   // machine file not there yet: reads see an empty store
     bool m_memory = false;    // damaged or unusable file: an empty store in memory
     bool m_asciiFold = false; // an earlier store, folded as it was written (see FoldOf)
