@@ -5,6 +5,7 @@
 #include "platform/NamedObjects.h"
 #include "platform/registry/Registry.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
@@ -173,13 +174,25 @@ TEST_F(PosixCompanionTest, AStoreThatCannotBeUsedIsNamedForWhatIsWrong) {
     EXPECT_NE(result.err.find("cannot be read"), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("no such key"), std::string::npos) << result.err;
 
-    // A store in a folder that cannot be written (closed, so without its journal files beside
-    // it); as root, the companion runs as nobody.
     {
         CRegKey made;
         ASSERT_EQ(made.Create(HKEY_CURRENT_USER, "A"), ERROR_SUCCESS);
     }
     RegCloseStores();
+    // A file system that refuses every lock, with an entry stored: said at once, not after a
+    // minute's wait and an empty list.
+    const auto start = std::chrono::steady_clock::now();
+    const ProgramResult noLocks = Run({"schedule", "list"}, "LD_PRELOAD=" QPM_REFUSE_LOCKS_PATH
+                                                            " ASAN_OPTIONS=verify_asan_link_order=0"
+                                                            ":detect_leaks=0 ");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(noLocks.status, 2);
+    EXPECT_NE(noLocks.err.find("refuses the file locks every program sharing it needs (No locks"),
+              std::string::npos)
+        << noLocks.err;
+
+    // A store in a folder that cannot be written (closed, so without its journal files beside
+    // it); as root, the companion runs as nobody.
     const std::string folder = m_env.Root() + "/config/quorvel-registry";
     std::string asUser;
     if (geteuid() == 0) {

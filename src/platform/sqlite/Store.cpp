@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,7 +67,12 @@ std::string DirOf(const std::string& path) {
 
 // SQLite's message for the last failure, with the system's own reason when there is one: "disk
 // I/O error" alone does not say that the disk is full or a file may not grow.
-std::string ErrorText(sqlite3* db) {
+std::string ErrorText(sqlite3* db, int locksRefused) {
+    if (locksRefused != 0) {
+        return std::string("its file system refuses the file locks every program sharing it "
+                           "needs (") +
+               std::strerror(locksRefused) + ")";
+    }
     std::string text = sqlite3_errmsg(db);
     if (const int system = sqlite3_system_errno(db); system != 0) {
         text += std::string(" (") + std::strerror(system) + ")";
@@ -200,6 +206,29 @@ void Store::Close() {
     m_walIndex = nullptr;
     m_walTried = m_walHeaderValid = false;
     m_file = {};
+    m_locksRefused = 0;
+}
+
+int Store::WaitForLock(void* self, int attempt) {
+    // A lock the file system refuses to everyone (a network mount without its lock service)
+    // never comes free: instead of waiting the whole timeout to fail as "database is locked",
+    // the call fails at once and says why. SQLite reports a refused lock as busy; the lock
+    // call's own error is still in errno, which SQLite's last-error call answers with too.
+    const int error = errno;
+    auto* store = static_cast<Store*>(self);
+    if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS) {
+        store->m_locksRefused = error;
+        return 0;
+    }
+    if (attempt == 0) {
+        store->m_waitStart = std::chrono::steady_clock::now();
+    }
+    if (std::chrono::steady_clock::now() - store->m_waitStart >=
+        std::chrono::milliseconds(kBusyTimeoutMs)) {
+        return 0;
+    }
+    sqlite3_sleep(std::min(1 << std::min(attempt, 6), 50));
+    return 1;
 }
 
 bool Store::Replaced() const {
@@ -288,7 +317,7 @@ bool Store::OpenFile(bool created) {
         OpenEmpty("it cannot be opened (" + why + ")");
         return true;
     }
-    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    sqlite3_busy_handler(m_db, WaitForLock, this);
     sqlite3_extended_result_codes(m_db, 0);
 
     int appId = -1;
@@ -304,7 +333,7 @@ bool Store::OpenFile(bool created) {
     const auto noteReadError = [&] {
         if (readError.empty()) {
             notADatabase = sqlite3_errcode(m_db) == SQLITE_NOTADB;
-            readError = ErrorText(m_db);
+            readError = ErrorText(m_db, m_locksRefused);
         }
     };
     if (sqlite3_prepare_v2(m_db, "PRAGMA application_id", -1, &stmt, nullptr) == SQLITE_OK &&
@@ -514,7 +543,8 @@ bool Store::Initialise() {
         }
         const int rc = sqlite3_errcode(m_db);
         Exec("ROLLBACK");
-        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || waited >= kBusyTimeoutMs) {
+        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || waited >= kBusyTimeoutMs ||
+            m_locksRefused != 0) {
             return false;
         }
         usleep(20000);
@@ -760,8 +790,9 @@ Status Store::End(Status status) {
 
 void Store::NoteFailure(const char* fallback) {
     const int code = m_db != nullptr ? sqlite3_errcode(m_db) : SQLITE_OK;
-    m_lastError =
-        code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE ? ErrorText(m_db) : fallback;
+    m_lastError = code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE
+                      ? ErrorText(m_db, m_locksRefused)
+                      : fallback;
 }
 
 Status Store::BeginWrite() {

@@ -14,6 +14,7 @@
 #include "platform/registry/RegistryTypes.h"
 #include "platform/sqlite/PackedValues.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -105,6 +106,8 @@ private:
     void Close();
     // True when the path no longer leads to the file open (or to none at all).
     bool Replaced() const;
+    // Waits out another program's lock for up to a minute (SQLite's busy handler).
+    static int WaitForLock(void* self, int attempt);
     bool EnsureOpen(bool forWrite);
     bool OpenFile(bool create);
     void OpenEmpty(const std::string& why);
@@ -153,6 +156,8 @@ private:
     std::string m_path;
     sqlite3* m_db = nullptr;
     FileId m_file;
+    int m_locksRefused = 0; // the system's error when the file system takes no locks
+    std::chrono::steady_clock::time_point m_waitStart;
     bool m_missing = false;   // machine file not there yet: reads see an empty store
     bool m_memory = false;    // damaged or unusable file: an empty store in memory
     bool m_asciiFold = false; // an earlier store, folded as it was written (see FoldOf)
