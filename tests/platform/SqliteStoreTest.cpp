@@ -254,6 +254,15 @@ TEST_F(RegistryTest, AStoreOtherUsersCanChangeIsRefusedWithTheReason) {
     }
     RegCloseStores();
     EXPECT_EQ(key.Open(HKEY_CURRENT_USER, "Planted", KEY_READ), ERROR_SUCCESS);
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a file of another user's needs root to be made (chown)";
+    }
+    RegCloseStores();
+    ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0); // nobody's, mode still 0600
+    EXPECT_NE(key.Open(HKEY_CURRENT_USER, "Planted", KEY_READ), ERROR_SUCCESS);
+    EXPECT_NE(RegStoreProblem(HKEY_CURRENT_USER).find(file + " belongs to another user"),
+              std::string::npos)
+        << RegStoreProblem(HKEY_CURRENT_USER);
 }
 
 TEST_F(RegistryTest, AStoreFolderThatCannotBeMadeGivesAnEmptyStoreThatTakesNoWrites) {

@@ -121,6 +121,14 @@ TEST_F(ScheduleCommandTest, ConcurrentAddsTakeDistinctIdsAndAnUnsavedAddIsNotRep
     RunCommand("ulimit -f 0; trap '' XFSZ; " + add + " 2>&1 >/dev/null", &out);
     EXPECT_NE(out.find("disk I/O error"), std::string::npos) << out;
     EXPECT_EQ(out.find("no transaction"), std::string::npos) << out;
+    // The same at the commit of a removal, the store open and read (held here, as by the
+    // Monitor): not reported removed.
+    ASSERT_TRUE(SubkeyExists("1"));
+    RunCommand("ulimit -f 0; trap '' XFSZ; " + Quote(BuiltCompanion()) + " schedule remove 1 2>&1",
+               &out);
+    EXPECT_NE(out.find("schedule remove: not saved: the store"), std::string::npos) << out;
+    EXPECT_EQ(out.find("removed"), std::string::npos) << out;
+    EXPECT_TRUE(SubkeyExists("1"));
 }
 
 TEST_F(ScheduleCommandTest, BadInputIsRefusedAndNothingIsWritten) {

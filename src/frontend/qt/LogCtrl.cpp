@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <vector>
 
 namespace {
@@ -194,6 +195,8 @@ void CLogCtrl::ScrollToEnd() {
 void CLogCtrl::showEvent(QShowEvent* event) {
     QPlainTextEdit::showEvent(event);
     ScrollToEnd();
+    // Lines added while hidden are laid out only after this: the newest would be cut off.
+    QTimer::singleShot(0, this, &CLogCtrl::ScrollToEnd);
 }
 
 void CLogCtrl::SetMirror(std::FILE* out) {

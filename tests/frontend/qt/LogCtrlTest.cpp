@@ -232,6 +232,21 @@ TEST_F(LogCtrlTest, LookNoWrapEightPointsAndSelectionVisibleWithoutFocus) {
     QApplication::processEvents();
     EXPECT_GT(log.horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(log.document()->blockCount(), 2);
+    // The newest line is in view, also after lines added while hidden in the tray.
+    const auto newestInView = [this](bool hidden) {
+        log.setVisible(!hidden);
+        for (int i = 0; i < 30; ++i) {
+            log.AddLine(std::to_string(i).c_str(), LogColor::Black);
+        }
+        log.show();
+        QApplication::processEvents();
+        const QScrollBar* down = log.verticalScrollBar();
+        return down->maximum() > 0 && down->value() == down->maximum() &&
+               log.horizontalScrollBar()->value() == 0;
+    };
+    EXPECT_TRUE(newestInView(false));
+    log.verticalScrollBar()->setValue(0);
+    EXPECT_TRUE(newestInView(true));
 }
 
 TEST_F(LogCtrlTest, BackgroundComesFromTheProfileOnceAtCreation) {
