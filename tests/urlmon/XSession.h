@@ -1,5 +1,6 @@
 // An X or Wayland session of a test's or benchmark's own: child processes ended by their pid,
-// Xvfb on a free display number, xclip as the clipboard's owner, a headless sway.
+// Xvfb on a free display number, a private session bus, xclip as the clipboard's owner, a
+// headless sway.
 #pragma once
 
 #include <cerrno>
@@ -125,24 +126,38 @@ private:
     pid_t m_pid = -1;
 };
 
-// Starts Xvfb on a free display number; the display (":N") or empty.
-inline std::string StartXvfb(CChild& xvfb, const std::string& logPath) {
+// Starts a program that writes one line to its descriptor 3 once it is ready (a display
+// number, a bus address); that line, or empty.
+inline std::string StartAndReadLine(CChild& child, const std::vector<std::string>& argv,
+                                    const std::string& logPath) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         return {};
     }
-    const bool started =
-        xvfb.Start({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"},
-                   Environment({}), -1, logPath, fds[1]);
+    const bool started = child.Start(argv, Environment({}), -1, logPath, fds[1]);
     close(fds[1]);
-    std::string number;
+    std::string line;
     pollfd p{fds[0], POLLIN, 0};
     char c = 0;
     while (started && poll(&p, 1, 15000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') {
-        number += c;
+        line += c;
     }
     close(fds[0]);
+    return line;
+}
+
+// Starts Xvfb on a free display number; the display (":N") or empty.
+inline std::string StartXvfb(CChild& xvfb, const std::string& logPath) {
+    const std::string number = StartAndReadLine(
+        xvfb, {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"},
+        logPath);
     return number.empty() ? std::string() : ":" + number;
+}
+
+// Starts a private session bus; its address, or empty.
+inline std::string StartSessionBus(CChild& bus) {
+    return StartAndReadLine(bus, {"dbus-daemon", "--session", "--nofork", "--print-address=3"},
+                            "/dev/null");
 }
 
 // Makes a new xclip own the clipboard with `text`; it notes the requests it serves in `log`.

@@ -38,7 +38,7 @@ protected:
         setenv("QT_QPA_PLATFORM", "xcb", 1);
         s_ready = true;
         // A notification area of the StatusNotifierItem kind comes only where a test starts one.
-        s_busAddress = xsession::Installed("dbus-daemon") ? StartSessionBus(s_bus) : "";
+        s_busAddress = xsession::Installed("dbus-daemon") ? xsession::StartSessionBus(s_bus) : "";
         setenv("DBUS_SESSION_BUS_ADDRESS", s_busAddress.c_str(), 1);
     }
 
