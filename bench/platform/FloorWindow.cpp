@@ -2,12 +2,14 @@
 // the Monitor's window has (a menu bar of five menus, a read-only text view) and nothing else.
 // Like the Monitor started headless, it writes a line to its standard output once the window
 // exists; then, as the Monitor does where there is no notification area, it shows the window
-// minimised and idles in its event loop until it is ended.
+// minimised (or, with --shown, as the Monitor's open window) and idles in its event loop until
+// it is ended.
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QTextEdit>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -22,6 +24,10 @@ int main(int argc, char** argv) {
     view->append(QStringLiteral("Floor window started."));
     std::fputs("Floor window started.\n", stdout);
     std::fflush(stdout);
-    window.showMinimized();
+    if (argc > 1 && std::strcmp(argv[1], "--shown") == 0) {
+        window.show();
+    } else {
+        window.showMinimized();
+    }
     return application.exec();
 }
