@@ -312,7 +312,19 @@ case "$scenario" in
     wait_for 5 eval '! window_shown "Schedule Transfer"' || fail "OK left the schedule open"
     stored b && grep -qF "once at $start, disabled" "$work/list.txt" ||
       fail "OK did not store the schedule: $(cat "$work/list.txt")"
-    echo "ok: Queue Transfers lists the queues, Edit saves on OK only; Remove deletes after OK only"
+    # Clear (two tab stops back from the first) deletes the entry only after OK on its question.
+    xdotool key space
+    wait_for 10 window_shown 'Schedule Transfer' || fail "Edit opened no schedule the third time"
+    xdotool key shift+Tab shift+Tab space
+    wait_for 10 window_shown 'Scheduled Transfers' || fail "Clear asked nothing"
+    answer 'Scheduled Transfers' Escape
+    wait_for 5 eval '! window_shown "Scheduled Transfers"' || fail "Cancel left Clear's question"
+    stored b || fail "Cancel on Clear's question deleted the entry"
+    xdotool key space
+    wait_for 10 window_shown 'Scheduled Transfers' || fail "Clear asked nothing the second time"
+    answer 'Scheduled Transfers' Return
+    wait_for 5 eval '! stored b' || fail "OK on Clear's question left the entry"
+    echo "ok: Queue Transfers: Edit saves on OK only; Remove and Clear delete after OK only"
     ;;
   installer)
     setup="$win/quorvel-monitor-setup.exe"
