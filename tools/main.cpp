@@ -17,12 +17,16 @@ int Fail(const std::string& message) {
     return kBadInput;
 }
 
+// Nothing lost, nothing reported done that was not: a change that did not commit is one line
+// and a non-zero status, never the output of a success.
 int NotSaved(const std::string& what) {
     std::fprintf(stderr, "quorvel-monitorctl: %s: not saved: %s\n", what.c_str(),
                  RegLastFailure(HKEY_CURRENT_USER).c_str());
     return kFalse;
 }
 
+// An unreadable store reads as an empty one: a listing says why and fails instead of passing
+// for "nothing stored".
 bool StoreUnreadable(const std::string& what) {
     const std::string why = RegStoreProblem(HKEY_CURRENT_USER);
     if (why.empty()) {

@@ -318,8 +318,8 @@ BOOL CQueueScheduleDB::Delete(int id) {
 CQueueScheduleDB::Change CQueueScheduleDB::Replace(int id, const std::string& queueName,
                                                    const SCHEDULEDATA* expected,
                                                    const SCHEDULEDATA* next) {
-    // The check and the change share one write transaction, so that nothing another program
-    // writes can come between them.
+    // Nothing lost, nothing reported done that was not: the check and the change share one
+    // write transaction, so that nothing another program writes can come between them.
     CRegTransaction transaction(HKEY_CURRENT_USER);
     if (transaction.Started() != ERROR_SUCCESS) {
         return Change::Failed;

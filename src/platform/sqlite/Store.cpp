@@ -254,7 +254,8 @@ bool Store::EnsureOpen(bool forWrite) {
     }
     m_path = StorePath(m_root);
     if (m_root == Root::CurrentUser) {
-        // Refused like a named-object folder others can write: nothing read from it is ours.
+        // Nothing lost, nothing reported done that was not: refused like a named-object folder
+        // others can write, since nothing read from it is surely ours to hand to the client.
         std::string why = OpenToOthers(DirOf(m_path));
         if (why.empty()) {
             why = OpenToOthers(m_path);
@@ -698,8 +699,8 @@ KeyId Store::NextListed(KeyId parent, const std::string& name) {
 }
 
 Status Store::Begin(bool write) {
-    // A stand-in for an unusable file must not take writes: they would be reported as saved
-    // and then vanish with the process.
+    // Nothing lost, nothing reported done that was not: a stand-in for an unusable file takes
+    // no writes, which would be reported as saved and then vanish with the process.
     if (write && m_memory) {
         m_lastError = m_unusable;
         return Status::Unavailable;
@@ -771,8 +772,8 @@ Status Store::End(Status status) {
         return status == Status::Ok ? Status::Unavailable : status;
     }
     if (!m_txReadOnly && Replaced()) {
-        // Committed, the change would land in a file no longer at the path: never saved for
-        // anyone, so it is not reported as saved.
+        // Nothing lost, nothing reported done that was not: committed, the change would land in
+        // a file no longer at the path, saved for nobody.
         m_lastError = "the file was replaced while the change was being made";
         Exec("ROLLBACK");
         ForgetCaches();

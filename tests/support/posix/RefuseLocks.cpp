@@ -24,26 +24,18 @@ int Refuse(Fcntl real, int fd, int cmd, void* arg) {
     }
 }
 
-void* Argument(va_list args) {
-    return va_arg(args, void*);
-}
-
 } // namespace
 
-extern "C" int fcntl(int fd, int cmd, ...) {
-    static const auto real = reinterpret_cast<Fcntl>(dlsym(RTLD_NEXT, "fcntl"));
-    va_list args;
-    va_start(args, cmd);
-    void* arg = Argument(args);
-    va_end(args);
-    return Refuse(real, fd, cmd, arg);
-}
+// The call under each name the C library gives it.
+#define QPM_REFUSING_LOCKS(name)                                                                   \
+    extern "C" int name(int fd, int cmd, ...) {                                                    \
+        static const auto real = reinterpret_cast<Fcntl>(dlsym(RTLD_NEXT, #name));                 \
+        va_list args;                                                                              \
+        va_start(args, cmd);                                                                       \
+        void* arg = va_arg(args, void*);                                                           \
+        va_end(args);                                                                              \
+        return Refuse(real, fd, cmd, arg);                                                         \
+    }
 
-extern "C" int fcntl64(int fd, int cmd, ...) {
-    static const auto real = reinterpret_cast<Fcntl>(dlsym(RTLD_NEXT, "fcntl64"));
-    va_list args;
-    va_start(args, cmd);
-    void* arg = Argument(args);
-    va_end(args);
-    return Refuse(real, fd, cmd, arg);
-}
+QPM_REFUSING_LOCKS(fcntl)
+QPM_REFUSING_LOCKS(fcntl64)
