@@ -136,11 +136,46 @@ TEST_F(WindowManagerTest, AStatusNotifierHostShowsTheNamesAndItsActivateOpensThe
         Settles([&] { return pending.isFinished(); });
         return qvariant_cast<QDBusVariant>(pending.reply().arguments().value(0)).variant();
     };
+    auto callMenu = [&](const char* method, const QVariantList& args) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            watcher.Items().first(), QStringLiteral("/MenuBar"),
+            QStringLiteral("com.canonical.dbusmenu"), QString::fromLatin1(method));
+        call.setArguments(args);
+        QDBusPendingCall pending = watcher.Bus().asyncCall(call);
+        Settles([&] { return pending.isFinished(); });
+        return pending.reply().arguments();
+    };
     auto property = [&](const char* name) {
         return callItem("org.freedesktop.DBus.Properties", "Get",
                         {QStringLiteral("org.kde.StatusNotifierItem"), QString::fromLatin1(name)});
     };
     EXPECT_EQ(property("Title").toString().toStdString(), "Quorvel PRO Monitor");
+    // The host shows the tray menu as it is: the same items, exported where the item says.
+    ASSERT_EQ(qvariant_cast<QDBusObjectPath>(property("Menu")).path(), QStringLiteral("/MenuBar"));
+    // Each item is (id, properties, children).
+    auto label = [](const QDBusArgument& item, QVariantList* children) {
+        int id = 0;
+        QVariantMap properties;
+        item.beginStructure();
+        item >> id >> properties >> *children;
+        item.endStructure();
+        return properties.value(QStringLiteral("label")).toString();
+    };
+    QVariantList items;
+    QVariantList none;
+    label(callMenu("GetLayout", {0, 1, QStringList{QStringLiteral("label")}})
+              .value(1)
+              .value<QDBusArgument>(),
+          &items);
+    QStringList shown;
+    for (const QVariant& item : items) {
+        shown << label(item.value<QDBusArgument>(), &none);
+    }
+    QStringList expected;
+    for (const QAction* action : frame->TrayMenu()->actions()) {
+        expected << action->text().replace('&', '_');
+    }
+    EXPECT_EQ(shown.join('|').toStdString(), expected.join('|').toStdString());
     frame->realNotices = true;
     frame->m_wndLog.AddFailure("Could not start Quorvel PRO.\r\n");
     ASSERT_TRUE(Settles([&] { return !watcher.Notifications().isEmpty(); }));
