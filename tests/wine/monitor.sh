@@ -271,6 +271,23 @@ case "$scenario" in
       "$wine" "$ctl_exe" schedule list </dev/null >"$work/list.txt" 2>&1
       grep -qF "$(winpath "$work/$1.ftq")" "$work/list.txt"
     }
+    # deleted_after_ok QUESTION QUEUE KEYS...: the KEYS press a button that asks QUESTION about
+    # QUEUE's entry: it stays while the question is open and on Escape; asked again (Space on
+    # the same button), OK deletes it.
+    deleted_after_ok() {
+      local question=$1 queue=$2
+      shift 2
+      xdotool key "$@"
+      wait_for 10 window_shown "$question" || fail "nothing asked '$question'"
+      stored "$queue" || fail "$queue was deleted before the answer to '$question'"
+      answer "$question" Escape
+      wait_for 5 eval '! window_shown "$question"' || fail "Escape left '$question' open"
+      stored "$queue" || fail "Cancel on '$question' deleted $queue"
+      xdotool key space
+      wait_for 10 window_shown "$question" || fail "nothing asked '$question' the second time"
+      answer "$question" Return
+      wait_for 5 eval '! stored "$queue"' || fail "OK on '$question' left $queue"
+    }
     start_monitor
     wait_for 20 icon_docked || fail "the icon did not dock"
     tray_menu 0 5
@@ -285,16 +302,7 @@ case "$scenario" in
     wait_for 10 window_shown 'Queue Transfers' || fail "Scheduler > Queue Transfers opened nothing"
     # The first line (a.ftq: the lines are sorted), then Remove, the next tab stop once a line
     # is selected.
-    xdotool key Tab Home Tab space
-    wait_for 10 window_shown 'Remove' || fail "Remove asked nothing"
-    stored a || fail "the entry was deleted before the answer"
-    answer 'Remove' Escape
-    wait_for 5 eval '! window_shown Remove' || fail "Cancel left the question open"
-    stored a || fail "Cancel on the question deleted the entry"
-    xdotool key space
-    wait_for 10 window_shown 'Remove' || fail "Remove asked nothing the second time"
-    answer 'Remove' Return
-    wait_for 5 eval '! stored a' || fail "OK on the question left the entry"
+    deleted_after_ok Remove a Tab Home Tab space
     stored b || fail "the other entry went with it"
     window_shown 'Queue Transfers' || fail "the dialog closed after the removal"
     # Edit opens the remaining line's schedule with date/time pickers (Escape: nothing changes).
@@ -315,15 +323,7 @@ case "$scenario" in
     # Clear (two tab stops back from the first) deletes the entry only after OK on its question.
     xdotool key space
     wait_for 10 window_shown 'Schedule Transfer' || fail "Edit opened no schedule the third time"
-    xdotool key shift+Tab shift+Tab space
-    wait_for 10 window_shown 'Scheduled Transfers' || fail "Clear asked nothing"
-    answer 'Scheduled Transfers' Escape
-    wait_for 5 eval '! window_shown "Scheduled Transfers"' || fail "Cancel left Clear's question"
-    stored b || fail "Cancel on Clear's question deleted the entry"
-    xdotool key space
-    wait_for 10 window_shown 'Scheduled Transfers' || fail "Clear asked nothing the second time"
-    answer 'Scheduled Transfers' Return
-    wait_for 5 eval '! stored b' || fail "OK on Clear's question left the entry"
+    deleted_after_ok 'Scheduled Transfers' b shift+Tab shift+Tab space
     echo "ok: Queue Transfers: Edit saves on OK only; Remove and Clear delete after OK only"
     ;;
   installer)
