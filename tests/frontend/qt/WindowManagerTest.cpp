@@ -127,27 +127,23 @@ TEST_F(WindowManagerTest, AStatusNotifierHostShowsTheNamesAndItsActivateOpensThe
     CStatusNotifierWatcher watcher(QString::fromStdString(s_busAddress));
     frame->OnHide();
     ASSERT_TRUE(Settles([&] { return !watcher.Items().isEmpty(); }));
-    auto callItem = [&](const char* interface, const char* method, const QVariantList& args) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            watcher.Items().first(), QStringLiteral("/StatusNotifierItem"),
-            QString::fromLatin1(interface), QString::fromLatin1(method));
-        call.setArguments(args);
-        QDBusPendingCall pending = watcher.Bus().asyncCall(call);
-        Settles([&] { return pending.isFinished(); });
-        return qvariant_cast<QDBusVariant>(pending.reply().arguments().value(0)).variant();
-    };
-    auto callMenu = [&](const char* method, const QVariantList& args) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            watcher.Items().first(), QStringLiteral("/MenuBar"),
-            QStringLiteral("com.canonical.dbusmenu"), QString::fromLatin1(method));
-        call.setArguments(args);
-        QDBusPendingCall pending = watcher.Bus().asyncCall(call);
+    // A call to the item's object `path`, answered while the program under test runs on.
+    auto call = [&](const char* path, const char* interface, const char* method,
+                    const QVariantList& args) {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            watcher.Items().first(), QString::fromLatin1(path), QString::fromLatin1(interface),
+            QString::fromLatin1(method));
+        message.setArguments(args);
+        QDBusPendingCall pending = watcher.Bus().asyncCall(message);
         Settles([&] { return pending.isFinished(); });
         return pending.reply().arguments();
     };
     auto property = [&](const char* name) {
-        return callItem("org.freedesktop.DBus.Properties", "Get",
-                        {QStringLiteral("org.kde.StatusNotifierItem"), QString::fromLatin1(name)});
+        return qvariant_cast<QDBusVariant>(
+                   call("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                        {QStringLiteral("org.kde.StatusNotifierItem"), QString::fromLatin1(name)})
+                       .value(0))
+            .variant();
     };
     EXPECT_EQ(property("Title").toString().toStdString(), "Quorvel PRO Monitor");
     // The host shows the tray menu as it is: the same items, exported where the item says.
@@ -163,7 +159,8 @@ TEST_F(WindowManagerTest, AStatusNotifierHostShowsTheNamesAndItsActivateOpensThe
     };
     QVariantList items;
     QVariantList none;
-    label(callMenu("GetLayout", {0, 1, QStringList{QStringLiteral("label")}})
+    label(call("/MenuBar", "com.canonical.dbusmenu", "GetLayout",
+               {0, 1, QStringList{QStringLiteral("label")}})
               .value(1)
               .value<QDBusArgument>(),
           &items);
@@ -187,7 +184,7 @@ TEST_F(WindowManagerTest, AStatusNotifierHostShowsTheNamesAndItsActivateOpensThe
         "quorvel-monitor");
 
     // The menu stays the host's to show: only the open gesture is answered by the program.
-    callItem("org.kde.StatusNotifierItem", "Activate", {0, 0});
+    call("/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate", {0, 0});
     EXPECT_TRUE(Settles([&] { return WmState() == 1 && !frame->m_bMinimizedToTray; }));
     // The window manager's passing states settle; the window stays open.
     Settles([] { return false; }, 1000);
