@@ -254,6 +254,7 @@ case "$scenario" in
     start_monitor
     wait_for 15 ended || fail "a second start did not end"
     wait_for 10 main_window_shown || fail "a second start did not open the running Monitor"
+    [ "$(shown_windows | grep -cF '"Quorvel PRO Monitor":')" -eq 1 ] || fail "two Monitor windows"
     monitor_pid=$first
     running || fail "the first Monitor ended"
     echo "ok: a second start ends at once; without wstart it opens the running Monitor"

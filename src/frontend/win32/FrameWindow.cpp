@@ -449,7 +449,15 @@ void* CFrameWindow::Handle() const {
 
 bool AskRunningMonitorToOpen() {
     const HWND window = ::FindWindowW(kFrameClass, nullptr);
-    return window != nullptr && ::PostMessageW(window, OpenRequestMessage(), 0, 0) != FALSE;
+    if (window == nullptr) {
+        return false;
+    }
+    // The user just started this process, so it may hand the foreground on: without this the
+    // running Monitor's window would only flash in the task bar.
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    ::AllowSetForegroundWindow(process);
+    return ::PostMessageW(window, OpenRequestMessage(), 0, 0) != FALSE;
 }
 
 int ScreenWidth() {

@@ -57,7 +57,7 @@ public:
     void OnCloseBox() override { OnClose(); }
     void OnSysCommand(unsigned command) override;
     void OnTaskbarCreated() override;
-    void OnOpenRequest() override { OnOpen(); }
+    void OnOpenRequest() override { OnCommand(Command::Open); }
     void OnEndSession() override { EndSession(); }
 
     // The close question; on OK the Monitor ends.

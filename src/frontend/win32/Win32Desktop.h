@@ -14,6 +14,7 @@ public:
     int TimedChoice(const char* caption, const char* message, DWORD timeoutMs, int defaultButton,
                     const char* okText, const char* cancelText) override;
     int MessageBox(const char* text, const char* caption, UINT type) override;
+    void OpenRunningMonitor() override { gui::AskRunningMonitorToOpen(); }
 
     CMainFrame* MainFrame() const { return m_frame.get(); }
 

@@ -8,17 +8,11 @@
 
 int main() {
     const std::string commandLine = gui::CommandLineAfterProgram();
-    // A second start ends at once; asked by the user rather than at logon, it first brings
-    // the running Monitor's window up.
-    if (CMonitorApp::NamedEventExists(MonitorNames::InstanceEvent) &&
-        commandLine.find("wstart") == std::string::npos) {
-        gui::AskRunningMonitorToOpen();
-        return 0;
-    }
     CWin32Desktop desktop;
     CWin32Clipboard clipboard;
     CMonitorApp app(desktop, clipboard, SystemShell());
     int status = 0;
+    // A second start ends here, having asked the running Monitor to open when the user started it.
     if (app.InitInstance(commandLine)) {
         CMainFrame* frame = desktop.MainFrame();
         if (frame != nullptr && !frame->IsDestroyed()) {
