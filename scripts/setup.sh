@@ -10,7 +10,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config scdoc
-  libsqlite3-dev libxcb1-dev nettle-dev libwayland-dev
+  libsqlite3-dev libxcb1-dev libwayland-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-wayland
 )
 PACKAGE_TOOLS=(dpkg-dev file)

@@ -1,5 +1,5 @@
-// A strong digest of a text, from the system's own cryptography (one backend per system), so
-// that a program can recognise a text again without keeping it.
+// A strong digest of a text (SHA-256), so that a program can recognise a text again without
+// keeping it.
 #pragma once
 
 #include <array>

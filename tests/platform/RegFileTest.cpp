@@ -1,4 +1,5 @@
 #include "platform/registry/RegFile.h"
+#include "platform/Digest.h"
 #include "platform/Text.h"
 #include "platform/registry/Registry.h"
 #include "support/PrivateEnvTest.h"
@@ -432,6 +433,25 @@ TEST(TextTest, ConversionsGiveBackEveryInputAndNamesFoldLikeTheRegistry) {
     EXPECT_EQ(text::CodePageToUtf8("\x80\xE9", 1252), "\xE2\x82\xAC\xC3\xA9");
     EXPECT_EQ(text::CodePageToUtf8("\xEF\xF0\xE8", 1251), "\xD0\xBF\xD1\x80\xD0\xB8");
     EXPECT_EQ(text::CodePageToUtf8("\xAF\xE0\xA8", 866), "\xD0\xBF\xD1\x80\xD0\xB8");
+}
+
+TEST(DigestTest, GivesThePublishedSha256OfEachLengthCase) {
+    // FIPS 180 examples: a tail of one block, of two (56 bytes), and none (64 x 15,625 bytes).
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}};
+    for (const auto& [data, expected] : cases) {
+        std::string hex;
+        for (const std::uint8_t byte : Sha256(data)) {
+            hex += "0123456789abcdef"[byte >> 4];
+            hex += "0123456789abcdef"[byte & 15];
+        }
+        EXPECT_EQ(hex, expected) << data.size() << " bytes";
+    }
 }
 
 } // namespace
