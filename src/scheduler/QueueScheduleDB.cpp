@@ -186,10 +186,6 @@ void CQueueScheduleDB::Scan(const EntryVisitor& visit) {
     if (m_pApp == nullptr) {
         return;
     }
-    CRegKey key;
-    if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_READ) != ERROR_SUCCESS) {
-        return;
-    }
     // Judge every subkey present now, then delete: deleting while walking by index would
     // shift the later subkeys under the walk, and a delete inside the snapshot would have to
     // wait for any other writer.
@@ -201,6 +197,10 @@ void CQueueScheduleDB::Scan(const EntryVisitor& visit) {
     };
     {
         CRegReadTransaction snapshot(HKEY_CURRENT_USER);
+        CRegKey key; // opened in the snapshot, so in the file the snapshot reads
+        if (key.Open(HKEY_CURRENT_USER, kKeyPath, KEY_READ) != ERROR_SUCCESS) {
+            return;
+        }
         for (const std::string& name : ListSubkeyNames(key.Get())) {
             if (!values.Read(key.Get(), name.c_str())) {
                 continue; // judged at the next pass

@@ -101,12 +101,13 @@ std::string ValueName(const char* name) {
     return name != nullptr ? std::string(name) : std::string();
 }
 
-// The store behind a key, looked at afresh first. A key opened in a store file that has since
+// The store behind a key, looked at afresh first (see Store::Current: `changing` before a
+// change or a transaction). A key opened in a store file that has since
 // been replaced names nothing in the file there now (ids are a file's own): null, so that it
 // reads as deleted, never as some other key of the new file. The roots are in every file.
-Store* Reach(HKEY hKey) {
+Store* Reach(HKEY hKey, bool changing = false) {
     Store& store = Store::For(hKey->root);
-    const Store::FileId file = store.Current();
+    const Store::FileId file = store.Current(changing);
     return hKey->predefined || hKey->file == file ? &store : nullptr;
 }
 
@@ -147,7 +148,7 @@ LSTATUS RegCreateKeyExA(HKEY hKey, const char* lpSubKey, REGSAM samDesired, HKEY
     if (!parts.empty() && !Allowed(hKey, KEY_CREATE_SUB_KEY)) {
         return ERROR_ACCESS_DENIED;
     }
-    Store* store = Reach(hKey);
+    Store* store = Reach(hKey, true);
     if (store == nullptr) {
         return ERROR_KEY_DELETED;
     }
@@ -344,7 +345,7 @@ LSTATUS RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, 
     if (!ValidValueName(name) || (lpData == nullptr && cbData > 0)) {
         return ERROR_INVALID_PARAMETER;
     }
-    Store* store = Reach(hKey);
+    Store* store = Reach(hKey, true);
     return store == nullptr ? ERROR_KEY_DELETED
                             : ToError(store->SetValue(hKey->id, name, dwType, lpData, cbData));
 }
@@ -356,7 +357,7 @@ LSTATUS RegDeleteValueA(HKEY hKey, const char* lpValueName) {
     if (!Allowed(hKey, KEY_SET_VALUE)) {
         return ERROR_ACCESS_DENIED;
     }
-    Store* store = Reach(hKey);
+    Store* store = Reach(hKey, true);
     return store == nullptr ? ERROR_KEY_DELETED
                             : ToError(store->DeleteValue(hKey->id, ValueName(lpValueName)));
 }
@@ -370,7 +371,7 @@ LSTATUS DeleteSubkey(HKEY hKey, const char* lpSubKey, bool recursive) {
     if (lpSubKey == nullptr || !SplitPath(lpSubKey, &parts) || parts.empty()) {
         return ERROR_INVALID_PARAMETER;
     }
-    Store* store = Reach(hKey);
+    Store* store = Reach(hKey, true);
     if (store == nullptr) {
         return ERROR_KEY_DELETED;
     }
@@ -397,7 +398,7 @@ LSTATUS RegBeginTransaction(HKEY root) {
     if (root == nullptr) {
         return ERROR_INVALID_HANDLE;
     }
-    Store* store = Reach(root);
+    Store* store = Reach(root, true);
     return store == nullptr ? ERROR_KEY_DELETED : ToError(store->BeginWrite());
 }
 
@@ -418,7 +419,7 @@ LSTATUS RegBeginReadTransaction(HKEY root) {
     if (root == nullptr) {
         return ERROR_INVALID_HANDLE;
     }
-    Store* store = Reach(root);
+    Store* store = Reach(root, true);
     return store == nullptr ? ERROR_KEY_DELETED : ToError(store->BeginRead());
 }
 

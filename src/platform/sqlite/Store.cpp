@@ -175,7 +175,13 @@ void Store::CloseAll() {
     }
 }
 
-Store::Store(Root root) : m_root(root) {}
+namespace {
+// Generations of one store object never meet another's: a key handle outlives CloseAll, and
+// the listing it keeps must not pass for current by an equal count.
+std::uint64_t g_storesMade = 0;
+} // namespace
+
+Store::Store(Root root) : m_root(root), m_ownWrites(++g_storesMade << 40) {}
 
 Store::~Store() {
     Close();
@@ -238,11 +244,17 @@ bool Store::Replaced() const {
                m_file;
 }
 
-Store::FileId Store::Current() {
+Store::FileId Store::Current(bool always) {
     // Nothing lost, nothing reported done that was not: what is read from or written to a file
     // no longer at the path is read from or written to nobody's store.
-    if (m_db != nullptr && !m_memory && m_txDepth == 0 && Replaced()) {
-        Close();
+    if (m_db != nullptr && !m_memory && m_txDepth == 0) {
+        const auto now = std::chrono::steady_clock::now();
+        if (always || now - m_lastLook >= std::chrono::milliseconds(100)) {
+            m_lastLook = now;
+            if (Replaced()) {
+                Close();
+            }
+        }
     }
     EnsureOpen(false);
     return m_file;
@@ -776,7 +788,7 @@ Status Store::End(Status status) {
         // a file no longer at the path, saved for nobody.
         m_lastError = "the file was replaced while the change was being made";
         Exec("ROLLBACK");
-        ForgetCaches();
+        Close();
         return Status::Unavailable;
     }
     const int rc = Step("COMMIT");

@@ -90,8 +90,11 @@ public:
     };
     // The file at the store's path may no longer be the one open: a restore or a sync tool
     // renames another over it, or the folder moves behind a symlink. Outside a transaction this
-    // looks, and opens the file there now in place of one replaced. Returns the file open.
-    FileId Current();
+    // looks, and opens the file there now in place of one replaced; `always` before a change
+    // or a transaction, else at most every 100 ms (a look costs a walk of the path, and a read
+    // from the file replaced a moment ago is still a whole one, only older). Returns the file
+    // open.
+    FileId Current(bool always);
     FileId File() const { return m_file; }
 
     // True once the file turned out unusable (damaged, another program's, not openable) and an
@@ -158,6 +161,7 @@ private:
     FileId m_file;
     int m_locksRefused = 0; // the system's error when the file system takes no locks
     std::chrono::steady_clock::time_point m_waitStart;
+    std::chrono::steady_clock::time_point m_lastLook; // at the path, for a replaced file
     bool m_missing = false;   // machine file not there yet: reads see an empty store
     bool m_memory = false;    // damaged or unusable file: an empty store in memory
     bool m_asciiFold = false; // an earlier store, folded as it was written (see FoldOf)
