@@ -81,6 +81,8 @@ fi
 reg() { quiet "$wine" reg "$@"; }
 reg delete 'HKCU\Software\Marrowfen' /f || true
 reg delete 'HKLM\Software\Marrowfen' /f || true
+metrics='HKCU\Control Panel\Desktop\WindowMetrics'
+reg delete "$metrics" /v CaptionFont /f || true
 
 # The fake client and download helper: the recording stand-in, in a client folder named by the
 # machine-wide Path as the client's installer writes it.
@@ -218,9 +220,15 @@ case "$scenario" in
     reg add "$db" /v DBVER /t REG_DWORD /d 2 /f
     reg add "$db" /v DataSize /t REG_DWORD /d 800 /f
     reg add "$db" /v Data /t REG_BINARY /d "01000000$(printf 'AB%.0s' $(seq 796))" /f
+    # A caption font of 100 pixels (bold): no screen shows the title whole, so the question
+    # widens to the screen's 1024 pixels and no further.
+    reg add "$metrics" /v CaptionFont /t REG_BINARY /f \
+      /d "9cffffff$(printf '%024d' 0)bc0200000000000100000000$(printf '%0128d' 0)"
     start_monitor
     question='Quorvel PRO - Kettrin Downloads/Uploads'
     wait_for 20 window_shown "$question" || fail "the timed question did not come"
+    width=$(shown_window "\"$question\":" | awk '{ split($(NF-1), size, "x"); print size[1] }')
+    [ "$width" -gt 900 ] && [ "$width" -le 1024 ] || fail "the question is $width pixels wide"
     record_made && fail "the helper started before the answer"
     # Nobody answers: after ten seconds it chooses Yes itself.
     wait_for 20 record_made || fail "the question answered nothing"

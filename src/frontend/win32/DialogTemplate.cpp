@@ -70,7 +70,7 @@ CDialogTemplate TimedChoiceLayout() {
     layout.Item(WS_TABSTOP | BS_DEFPUSHBUTTON, 58, 66, 50, 14, kOk, kButtonClass, L"OK");
     layout.Item(WS_TABSTOP | BS_PUSHBUTTON, 114, 66, 50, 14, kCancel, kButtonClass, L"Cancel");
     layout.Item(SS_LEFT | SS_NOPREFIX | WS_GROUP, 32, 12, 132, 34, kMessage, kStaticClass, L"");
-    layout.Item(SS_ETCHEDHORZ, 0, 62, 167, 1, kNoId, kStaticClass, L"");
+    layout.Item(SS_ETCHEDHORZ, 0, 62, 167, 1, kSeparator, kStaticClass, L"");
     layout.Item(SS_CENTER | SS_NOPREFIX | WS_GROUP, 4, 50, 160, 8, kCountdown, kStaticClass, L"");
     layout.Item(SS_ICON, 6, 10, 20, 20, kIcon, kStaticClass, L"");
     return layout;

@@ -33,7 +33,7 @@ constexpr int kOnce = 1251;
 constexpr int kEvery = 1252;
 constexpr int kClear = 1253;
 constexpr int kDisable = 1254;
-constexpr int kSeparator = 1255;
+constexpr int kSeparator = 1255; // also the timed question's line across
 // Queue Transfers
 constexpr int kQueueList = 1000;
 constexpr int kRemove = 1001;
@@ -93,6 +93,8 @@ public:
     void Focus(int id);
     // The pixels a date/time picker lacks to show its whole text, 0 when it has room.
     int MissingWidth(int id) const;
+    // The pixels the dialog lacks to show its whole title, at most up to the screen's width.
+    int MissingTitleWidth() const;
     // Moves a control `dx` pixels right and makes it `widen` pixels wider; id 0: the dialog.
     void MoveRight(int id, int dx, int widen);
     void ShowQuestionIcon(int id);

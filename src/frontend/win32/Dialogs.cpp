@@ -38,6 +38,26 @@ SYSTEMTIME ToSystemTime(const DateTime& value) {
     return time;
 }
 
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// The width of `text` in `font` on `window`.
+int TextWidth(HWND window, const LOGFONTW& font, const std::wstring& text) {
+    const HDC dc = ::GetDC(window);
+    const HFONT made = ::CreateFontIndirectW(&font);
+    const HGDIOBJ previous = ::SelectObject(dc, made);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    ::SelectObject(dc, previous);
+    ::DeleteObject(made);
+    ::ReleaseDC(window, dc);
+    return size.cx;
+}
+
 bool IsListBox(HWND control) {
     wchar_t name[16] = {};
     ::GetClassNameW(control, name, 16);
@@ -153,11 +173,7 @@ void CModalDialog::SetText(int id, const std::string& text) {
 }
 
 std::string CModalDialog::Text(int id) const {
-    const HWND control = Control(m_window, id);
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text::FromWide(text);
+    return text::FromWide(WindowText(Control(m_window, id)));
 }
 
 void CModalDialog::Enable(int id, bool enabled) {
@@ -187,6 +203,29 @@ int CModalDialog::MissingWidth(int id) const {
         return 0;
     }
     return std::max(0L, ideal.cx - (rect.right - rect.left));
+}
+
+int CModalDialog::MissingTitleWidth() const {
+    const auto window = static_cast<HWND>(m_window);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    MONITORINFO screen{};
+    screen.cbSize = sizeof screen;
+    RECT outer{};
+    RECT client{};
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) ||
+        !::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &screen) ||
+        !::GetWindowRect(window, &outer) || !::GetClientRect(window, &client)) {
+        return 0;
+    }
+    // The title bar sets the caption in the desktop's caption font between the frame's edges,
+    // with the close button on the right and a button's width of room for the margins.
+    const int width = outer.right - outer.left;
+    const int frame = width - (client.right - client.left);
+    const int wanted = TextWidth(window, metrics.lfCaptionFont, WindowText(window)) +
+                       2 * metrics.iCaptionWidth + frame;
+    const int room = screen.rcWork.right - screen.rcWork.left;
+    return std::max(0, std::min(wanted, room) - width);
 }
 
 void CModalDialog::MoveRight(int id, int dx, int widen) {

@@ -9,6 +9,7 @@ int CWin32TimedChoiceDlg::DoModal() {
 
 void CWin32TimedChoiceDlg::OnInitDialog() {
     m_dialog.SetTitle(m_choice.m_strCaption);
+    FitTitle();
     m_dialog.ShowQuestionIcon(kIcon);
     m_dialog.SetText(kMessage, m_choice.m_strMessage);
     m_dialog.SetText(kOk, m_choice.m_strOkText);
@@ -17,6 +18,23 @@ void CWin32TimedChoiceDlg::OnInitDialog() {
     m_choice.Start();
     m_dialog.SetTimer(CTimedChoice::kTimerId, CTimedChoice::kTickMs);
     m_dialog.BringToFront();
+}
+
+void CWin32TimedChoiceDlg::FitTitle() {
+    // The caption names whose transfers these are; cut short, the question would not say.
+    const int extra = m_dialog.MissingTitleWidth();
+    if (extra <= 0) {
+        return;
+    }
+    // Wider, the buttons keep to the right edge, the lines across span the new width, and the
+    // dialog stays centred.
+    m_dialog.MoveRight(0, -extra / 2, extra);
+    for (const int id : {kOk, kCancel}) {
+        m_dialog.MoveRight(id, extra, 0);
+    }
+    for (const int id : {kMessage, kCountdown, kSeparator}) {
+        m_dialog.MoveRight(id, 0, extra);
+    }
 }
 
 void CWin32TimedChoiceDlg::OnTimer(unsigned id) {

@@ -23,6 +23,9 @@ private:
     void OnTimer(unsigned id) override;
     std::int64_t TextColor(int id) override;
 
+    // Widens the dialog, up to the screen's width, until its title is whole.
+    void FitTitle();
+
     // Both answers, the user's and the countdown's, end the countdown first.
     void Answer(int button);
 
