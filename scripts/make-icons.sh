@@ -34,7 +34,7 @@ render() {
 }
 mkdir -p src/res/icons
 for name in tray window; do
-  for size in 16 24 32; do
+  for size in 16 24 32 48 64; do
     render $name "src/res/icons/$name-$size.png" "$size"
   done
 done

@@ -1,5 +1,7 @@
 #include "frontend/qt/Icons.h"
 
+#include <QDir>
+
 QIcon LoadAppIcon(int id) {
     const char* name = nullptr;
     switch (id) {
@@ -12,11 +14,14 @@ QIcon LoadAppIcon(int id) {
     default:
         return {};
     }
-    // Each size read from its file only once it is drawn at that size.
+    // Every size scripts/make-icons.sh made (NAME-SIZE.png), each read from its file only once
+    // it is drawn at that size: a screen at twice the scale gets a picture, not an upscaled one.
     QIcon icon;
-    for (const int size : {16, 24, 32}) {
-        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(size),
-                     QSize(size, size));
+    const QString prefix = QLatin1String(name) + QLatin1Char('-');
+    const QDir icons(QStringLiteral(":/icons"));
+    for (const QString& file : icons.entryList({prefix + QStringLiteral("*.png")}, QDir::Files)) {
+        const int size = file.mid(prefix.size()).chopped(4).toInt();
+        icon.addFile(icons.filePath(file), QSize(size, size));
     }
     return icon;
 }

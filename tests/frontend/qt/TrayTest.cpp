@@ -38,6 +38,8 @@ TEST_F(TrayTest, HideGoesToTheTrayOnceAndOpenComesBack) {
     ASSERT_NE(frame->TrayIcon(), nullptr);
     EXPECT_EQ(frame->TrayIcon()->toolTip(), "Quorvel PRO Monitor");
     EXPECT_FALSE(frame->TrayIcon()->icon().pixmap(16).isNull());
+    // A screen at twice the scale gets a picture of its own, not an upscaled 32 px one.
+    EXPECT_TRUE(frame->TrayIcon()->icon().availableSizes().contains(QSize(64, 64)));
     EXPECT_EQ(frame->TrayIcon()->contextMenu(), frame->TrayMenu());
 
     // A further minimise while in the tray changes nothing: still hidden, one icon.
