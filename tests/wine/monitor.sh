@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The Windows Monitor end to end under Wine, on a display of its own (Xvfb) with a window
 # manager (openbox) and a notification area (trayer), in a Wine prefix of its own below the
-# Windows build folder: the tray, the clipboard, the scheduler, the resume question, the close
-# question, a second start, the Queue Transfers dialog, and the installer. Programs' output is read from files: Wine's
-# background programs would keep pipes open.
+# Windows build folder: the tray, the clipboard, the scheduler, the resume question, the end of
+# the session, the close question, a second start, the Queue Transfers dialog, and the
+# installer. Programs' output is read from files: Wine's background programs would keep pipes
+# open.
 #
 # usage: monitor.sh WINE WINDOWS_BUILD_DIR SCENARIO
-#   SCENARIO: tray | url | queue | resume | close | second | transfers | installer
+#   SCENARIO: tray | url | queue | resume | logoff | close | second | transfers | installer
 set -euo pipefail
 wine=$1
 win=$(cd "$2" && pwd)
@@ -215,7 +216,7 @@ case "$scenario" in
     grep -qF "$next" "$work/list.txt" || fail "the entry did not move on: $(cat "$work/list.txt")"
     echo "ok: a due queue starts the client with ftq://<path> and moves on"
     ;;
-  resume)
+  resume | logoff)
     db='HKCU\Software\Marrowfen\QUORVEL PRO\CurrentVersion\KTXfer\DB\7'
     reg add "$db" /v DBVER /t REG_DWORD /d 2 /f
     reg add "$db" /v DataSize /t REG_DWORD /d 800 /f
@@ -230,6 +231,17 @@ case "$scenario" in
     width=$(shown_window "\"$question\":" | awk '{ split($(NF-1), size, "x"); print size[1] }')
     [ "$width" -gt 900 ] && [ "$width" -le 1024 ] || fail "the question is $width pixels wide"
     record_made && fail "the helper started before the answer"
+    if [ "$scenario" = logoff ]; then
+      # The session ends under the question. The Monitor lets it end (wineboot stops at a
+      # window that refuses), and Wine, like Windows, ends the process once the message has
+      # returned. The question counts as unanswered: no helper, and the entry stays.
+      quiet "$wine" wineboot --end-session
+      wait_for 8 ended || fail "the end of the session left the Monitor running"
+      record_made && fail "the question left at the end of the session started the helper"
+      reg query "$db" /v Data || fail "the resume entry went with the session"
+      echo "ok: the Monitor lets the session end; the unanswered question starts nothing"
+      exit 0
+    fi
     # Nobody answers: after ten seconds it chooses Yes itself.
     wait_for 20 record_made || fail "the question answered nothing"
     window_shown "$question" && fail "the question stayed"
