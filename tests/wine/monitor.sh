@@ -14,6 +14,7 @@ win=$(cd "$2" && pwd)
 scenario=$3
 wineserver=${WINESERVER:-$(dirname "$wine")/wineserver}
 monitor_exe="$win/src/frontend/win32/quorvel-monitor.exe"
+tray_probe_exe="$win/qpm_tray_probe.exe"
 ctl_exe="$win/tools/quorvel-monitorctl.exe"
 recorder_exe="$win/qpm_recorder.exe"
 
@@ -70,9 +71,13 @@ export DISPLAY=$display
 wait_for 10 quiet xdotool getdisplaygeometry || fail "Xvfb did not start"
 openbox >"$work/openbox.log" 2>&1 &
 started+=($!)
-trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 \
-  >"$work/trayer.log" 2>&1 &
-started+=($!)
+start_tray() {
+  trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 \
+    >>"$work/trayer.log" 2>&1 &
+  tray_pid=$!
+  started+=("$tray_pid")
+}
+start_tray
 
 if [ ! -f "$prefix/system.reg" ]; then
   quiet "$wine" wineboot --init
@@ -171,6 +176,10 @@ answer() {
 }
 record_is() { [ -f "$work/record" ] && [ "$(tr -d '\r' <"$work/record" | tail -n +2)" = "$1" ]; }
 record_made() { [ -f "$work/record" ]; }
+balloon_says() {
+  "$wine" "$tray_probe_exe" tips </dev/null >"$work/tips.txt" 2>&1
+  tr -d '\r' <"$work/tips.txt" | grep -qF -- "$1"
+}
 
 case "$scenario" in
   tray)
@@ -181,10 +190,25 @@ case "$scenario" in
     tray_menu 1 5
     wait_for 10 record_made || fail "Start Quorvel PRO started no client"
     record_is "" || fail "the client got arguments: $(cat "$work/record")"
+    # Hidden in the tray, a failure comes as a balloon from the icon, not only in the log.
+    reg delete 'HKLM\Software\Marrowfen\QUORVEL PRO\Settings' /v Path /f
+    tray_menu 1 5
+    wait_for 10 balloon_says "Could not start Quorvel PRO: the client's folder is not set" ||
+      fail "no balloon told the failure: $(cat "$work/tips.txt")"
+    # A restarted shell knows no icons and says "TaskbarCreated": the icon goes back in.
+    quiet "$wine" "$tray_probe_exe" recreate || fail "the icon was not in the notification area"
+    sleep 1
+    wait_for 10 icon_docked || fail "the icon did not come back when the taskbar was made anew"
+    # A tray host ended and started again: the icon docks in the new one.
+    kill "$tray_pid"
+    wait_for 5 icon_gone || fail "the icon outlived its tray host"
+    start_tray
+    wait_for 20 icon_docked || fail "the icon did not dock in the new tray host"
     tray_menu 0 5
     wait_for 10 main_window_shown || fail "Open showed no window"
     wait_for 5 icon_gone || fail "the icon stayed after Open"
-    echo "ok: the icon docks; its menu starts the client and opens the window"
+    echo "ok: the icon docks, again after the tray is made anew; its menu starts the client and" \
+      "opens the window; a failure comes as a balloon"
     ;;
   url)
     reg add "$preferences" /v URLMonitor /t REG_DWORD /d 1 /f
