@@ -4,6 +4,7 @@
 //             message across processes, unlike the tooltip messages)
 //   recreate  does what a restarted shell does to the Monitor: its new notification area knows
 //             none of the old icons, and "TaskbarCreated" goes to every top-level window
+//   announce  only says "TaskbarCreated", as a shell may while it still knows the icons
 #include "platform/Text.h"
 
 #include <windows.h>
@@ -31,12 +32,12 @@ BOOL CALLBACK PrintTip(HWND window, LPARAM) {
     return TRUE;
 }
 
-bool RecreateTaskbar() {
+bool AnnounceTaskbar(bool forgetIcon) {
     NOTIFYICONDATAW icon{};
     icon.cbSize = sizeof icon;
     icon.hWnd = ::FindWindowW(L"QuorvelProMonitorFrame", nullptr);
     icon.uID = 1;
-    if (icon.hWnd == nullptr || ::Shell_NotifyIconW(NIM_DELETE, &icon) == FALSE) {
+    if (forgetIcon && (icon.hWnd == nullptr || ::Shell_NotifyIconW(NIM_DELETE, &icon) == FALSE)) {
         return false;
     }
     ::SendNotifyMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
@@ -50,9 +51,9 @@ int main(int argc, char** argv) {
     if (command == "tips") {
         return ::EnumWindows(PrintTip, 0) != FALSE ? 0 : 1;
     }
-    if (command == "recreate") {
-        return RecreateTaskbar() ? 0 : 1;
+    if (command == "recreate" || command == "announce") {
+        return AnnounceTaskbar(command == "recreate") ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: qpm_tray_probe tips | recreate\n");
+    std::fprintf(stderr, "usage: qpm_tray_probe tips | recreate | announce\n");
     return 2;
 }

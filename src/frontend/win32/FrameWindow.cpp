@@ -383,7 +383,10 @@ bool CFrameWindow::AddTrayIcon(const std::string& tip) {
     data.hIcon = m_impl->trayIcon;
     m_impl->trayTip = text::ToWide(tip);
     lstrcpynW(data.szTip, m_impl->trayTip.c_str(), ARRAYSIZE(data.szTip));
-    m_impl->trayAdded = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    // A shell that announces itself anew while it still knows the icon refuses a second add:
+    // the icon is there all the same, and must be taken away later.
+    m_impl->trayAdded = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE ||
+                        ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
     return m_impl->trayAdded;
 }
 
