@@ -307,6 +307,23 @@ std::size_t Utf16Length(std::string_view utf8) {
     return Utf8ToUtf16(utf8).size();
 }
 
+std::string ClipToUtf16(std::string_view utf8, std::size_t units) {
+    const std::u16string whole = Utf8ToUtf16(utf8);
+    if (whole.size() <= units) {
+        return std::string(utf8);
+    }
+    if (units == 0) {
+        return {};
+    }
+    std::size_t kept = units - 1; // room for the ellipsis
+    if (kept > 0 && whole[kept - 1] >= 0xD800 && whole[kept - 1] <= 0xDBFF) {
+        --kept;
+    }
+    std::string clipped = Utf16ToUtf8(std::u16string_view(whole).substr(0, kept));
+    clipped += "\u2026";
+    return clipped;
+}
+
 std::string FoldName(std::string_view name) {
     std::string out;
     out.reserve(name.size());

@@ -25,6 +25,11 @@ bool IsUtf8(std::string_view bytes);
 // How many UTF-16 units the text takes: what the registry's name limits count.
 std::size_t Utf16Length(std::string_view utf8);
 
+// The text as it fits in a field of at most `units` UTF-16 units (fixed-size system fields):
+// whole when it fits, else cut between two characters and ended with "\u2026", so a cut is seen
+// and never leaves half a surrogate pair.
+std::string ClipToUtf16(std::string_view utf8, std::size_t units);
+
 // The name as the registry compares it: every letter mapped to its simple uppercase (not only
 // ASCII); bytes that are not UTF-8 stay as they are. Two names are the same when their folds
 // are equal.

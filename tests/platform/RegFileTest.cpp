@@ -424,6 +424,13 @@ TEST(TextTest, ConversionsGiveBackEveryInputAndNamesFoldLikeTheRegistry) {
     }
     EXPECT_FALSE(text::IsUtf8("\xED\xA0\x80"));
     EXPECT_EQ(text::Utf16Length("\xF0\x9F\x98\x80\xC3\xA9"), 3u);
+    // A fixed field: whole when it fits, else cut before a surrogate pair it would split.
+    EXPECT_EQ(text::ClipToUtf16("ab\xF0\x9F\x98\x80", 4), "ab\xF0\x9F\x98\x80");
+    EXPECT_EQ(text::ClipToUtf16("ab\xF0\x9F\x98\x80"
+                                "c",
+                                4),
+              "ab\u2026");
+    EXPECT_EQ(text::ClipToUtf16("abc\xF0\x9F\x98\x80", 4), "abc\u2026");
 
     EXPECT_TRUE(text::SameName("Schl\xC3\xBCssel \xC3\x84", "SCHL\xC3\x9CSSEL \xC3\xA4"));
     EXPECT_TRUE(text::SameName("\xD0\xBF\xD1\x80\xD0\xB8", "\xD0\x9F\xD0\xA0\xD0\x98"));

@@ -13,6 +13,12 @@ namespace gui {
 
 namespace {
 
+// The tray's text fields have a fixed size: a longer text (a long path in a failure) is cut
+// between characters with a visible ellipsis, never mid-character.
+template <std::size_t N> void CopyToField(wchar_t (&field)[N], const std::string& utf8) {
+    lstrcpynW(field, text::ToWide(text::ClipToUtf16(utf8, N - 1)).c_str(), N);
+}
+
 constexpr UINT kTrayIconId = 1;
 
 // The messages other programs reach the Monitor by: the tray's callback, a new notification
@@ -46,7 +52,6 @@ struct CFrameWindow::Impl {
     unsigned clockId = 0;
     bool menuOpen = false;
     bool trayAdded = false;
-    std::wstring trayTip;
     COLORREF background = 0;
 
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -381,8 +386,7 @@ bool CFrameWindow::AddTrayIcon(const std::string& tip) {
     data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
     data.uCallbackMessage = TrayCallbackMessage();
     data.hIcon = m_impl->trayIcon;
-    m_impl->trayTip = text::ToWide(tip);
-    lstrcpynW(data.szTip, m_impl->trayTip.c_str(), ARRAYSIZE(data.szTip));
+    CopyToField(data.szTip, tip);
     // A shell that announces itself anew while it still knows the icon refuses a second add:
     // the icon is there all the same, and must be taken away later.
     m_impl->trayAdded = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE ||
@@ -406,8 +410,8 @@ void CFrameWindow::ShowTrayBalloon(const std::string& title, const std::string& 
     NOTIFYICONDATAW data = m_impl->TrayData();
     data.uFlags = NIF_INFO;
     data.dwInfoFlags = NIIF_WARNING;
-    lstrcpynW(data.szInfoTitle, text::ToWide(title).c_str(), ARRAYSIZE(data.szInfoTitle));
-    lstrcpynW(data.szInfo, text::ToWide(text).c_str(), ARRAYSIZE(data.szInfo));
+    CopyToField(data.szInfoTitle, title);
+    CopyToField(data.szInfo, text);
     ::Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 
