@@ -1,5 +1,6 @@
 #include "scheduler/ScheduleTransferForm.h"
 #include "scheduler/Schedule.h"
+#include "scheduler/SchedulerTestSupport.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -21,25 +22,6 @@ private:
     int m_result;
 };
 
-SCHEDULEDATA Stored() {
-    SCHEDULEDATA d;
-    d.timeStart = CTime(2026, 3, 2, 9, 15, 0).GetTime();
-    d.timeEnd = CTime(2026, 4, 30, 18, 0, 0).GetTime();
-    d.timeLastRun = CTime(2026, 3, 9, 9, 15, 0).GetTime();
-    d.bOnce = 0;
-    d.bEndDate = 1;
-    d.bDisabled = 0;
-    d.nCount = 3;
-    d.nUnit = PeriodUnit::Days;
-    return d;
-}
-
-CSchedule Loaded(const SCHEDULEDATA& d) {
-    CSchedule s;
-    s.LoadFromRecord(&d);
-    return s;
-}
-
 std::unique_ptr<SCHEDULEDATA> Record(const CSchedule& s) {
     return s.CreateRecord();
 }
@@ -49,10 +31,10 @@ TEST(ScheduleTransferFormTest, SwitchesDecideWhatIsEnabledAndAnEndDateMeansRepea
     fresh.LoadFrom(CSchedule());
     EXPECT_FALSE(fresh.IsClearEnabled());
 
-    SCHEDULEDATA both = Stored();
+    SCHEDULEDATA both = StoredSchedule();
     both.bOnce = 1; // once and an end date together open as a repeating schedule
     CScheduleTransferForm form;
-    form.LoadFrom(Loaded(both));
+    form.LoadFrom(LoadedSchedule(both));
     EXPECT_TRUE(form.IsClearEnabled());
     form.SetEndDate(form.m_bEndDate);
     EXPECT_EQ(form.m_bOnce, 0);
@@ -137,7 +119,7 @@ TEST(ScheduleTransferFormTest, EditCombinesDayAndMinuteAndKeepsTheAnchorOfARunSc
     // Stored and already run after the new start: keeps counting from that run; a start moved
     // past the last run becomes the anchor.
     for (const int day : {5, 20}) {
-        CSchedule ran = Loaded(Stored());
+        CSchedule ran = LoadedSchedule(StoredSchedule());
         const CTime lastRun = ran.m_timeLastRun;
         CScriptedDialog move(
             [day](CScheduleTransferForm& f) { f.m_timeStartDate = CTime(2026, 3, day, 0, 0, 0); },
@@ -149,7 +131,7 @@ TEST(ScheduleTransferFormTest, EditCombinesDayAndMinuteAndKeepsTheAnchorOfARunSc
 }
 
 TEST(ScheduleTransferFormTest, ClearCopiesOnlyTheMarkAndCancelCopiesNothing) {
-    const CSchedule stored = Loaded(Stored());
+    const CSchedule stored = LoadedSchedule(StoredSchedule());
     CSchedule cleared = stored;
     CScriptedDialog clear(
         [](CScheduleTransferForm& f) {

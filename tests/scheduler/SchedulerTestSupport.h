@@ -54,6 +54,27 @@ inline bool SubkeyExists(const std::string& name) {
                     KEY_READ) == ERROR_SUCCESS;
 }
 
+// A schedule with every field set: every three days from a start in whole minutes, up to an end
+// date, run once already; what the dialog tests open, edit and compare.
+inline SCHEDULEDATA StoredSchedule() {
+    SCHEDULEDATA d;
+    d.timeStart = CTime(2026, 3, 2, 9, 15, 0).GetTime();
+    d.timeEnd = CTime(2026, 4, 30, 18, 0, 0).GetTime();
+    d.timeLastRun = CTime(2026, 3, 9, 9, 15, 0).GetTime();
+    d.bOnce = 0;
+    d.bEndDate = 1;
+    d.bDisabled = 0;
+    d.nCount = 3;
+    d.nUnit = PeriodUnit::Days;
+    return d;
+}
+
+inline CSchedule LoadedSchedule(const SCHEDULEDATA& d) {
+    CSchedule s;
+    s.LoadFromRecord(&d);
+    return s;
+}
+
 // An entry as the client stores one: every two hours from a start in whole minutes, as the
 // dialogs' pickers show it, so that an unchanged schedule saves the same bytes.
 inline SCHEDULEDATA QueueRecord(std::int32_t start = 1'779'999'960) {

@@ -18,23 +18,6 @@ class ScheduleTransferDlgTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { EnsureApplication(); }
 
-    static SCHEDULEDATA Stored() {
-        SCHEDULEDATA d;
-        d.timeStart = CTime(2026, 3, 2, 9, 15, 0).GetTime();
-        d.timeEnd = CTime(2026, 4, 30, 18, 0, 0).GetTime();
-        d.timeLastRun = CTime(2026, 3, 9, 9, 15, 0).GetTime();
-        d.bOnce = 0;
-        d.bEndDate = 1;
-        d.bDisabled = 0;
-        d.nCount = 3;
-        d.nUnit = PeriodUnit::Days;
-        return d;
-    }
-    static CSchedule Loaded(const SCHEDULEDATA& d) {
-        CSchedule s;
-        s.LoadFromRecord(&d);
-        return s;
-    }
     static std::array<std::int64_t, 10> Members(const CSchedule& s) {
         return {s.m_timeStart.GetTime(),
                 s.m_timeEnd.GetTime(),
@@ -73,7 +56,7 @@ TEST_F(ScheduleTransferDlgTest, OpensWithTheScheduleAndOffersClearOnlyForAStored
     }));
     EXPECT_FALSE(clear);
 
-    CSchedule stored = Loaded(Stored());
+    CSchedule stored = LoadedSchedule(StoredSchedule());
     EXPECT_FALSE(Edit(stored, [&](CScheduleTransferDlg* dlg) {
         clear = dlg->m_btnClear->isEnabled();
         EXPECT_EQ(dlg->m_editCount->text(), "3");
@@ -90,10 +73,10 @@ TEST_F(ScheduleTransferDlgTest, OpensWithTheScheduleAndOffersClearOnlyForAStored
 }
 
 TEST_F(ScheduleTransferDlgTest, StoredFlagsDecideWhichControlsAreEnabled) {
-    SCHEDULEDATA once = Stored();
+    SCHEDULEDATA once = StoredSchedule();
     once.bOnce = 1;
     once.bEndDate = 0;
-    CSchedule s = Loaded(once);
+    CSchedule s = LoadedSchedule(once);
     Edit(s, [&](CScheduleTransferDlg* dlg) {
         EXPECT_TRUE(dlg->m_btnOnce->isChecked());
         EXPECT_TRUE(dlg->m_btnOnce->isEnabled());
@@ -107,9 +90,9 @@ TEST_F(ScheduleTransferDlgTest, StoredFlagsDecideWhichControlsAreEnabled) {
 
     // Once and an end date together cannot be shown: the schedule opens, and is stored, as a
     // repeating one.
-    SCHEDULEDATA both = Stored();
+    SCHEDULEDATA both = StoredSchedule();
     both.bOnce = 1;
-    CSchedule b = Loaded(both);
+    CSchedule b = LoadedSchedule(both);
     EXPECT_TRUE(Edit(b, [&](CScheduleTransferDlg* dlg) {
         EXPECT_FALSE(dlg->m_btnOnce->isChecked());
         EXPECT_FALSE(dlg->m_btnOnce->isEnabled());
@@ -275,7 +258,7 @@ TEST_F(ScheduleTransferDlgTest, OkCombinesEachDayWithItsTimeAndSetsTheAnchor) {
 }
 
 TEST_F(ScheduleTransferDlgTest, ClearAsksAndOnOkReturnsClearedWithNothingElseCopied) {
-    CSchedule s = Loaded(Stored());
+    CSchedule s = LoadedSchedule(StoredSchedule());
     const auto before = Members(s);
     std::shared_ptr<MessageAnswer> cancelled;
     std::shared_ptr<MessageAnswer> confirmed;
@@ -303,7 +286,7 @@ TEST_F(ScheduleTransferDlgTest, ClearAsksAndOnOkReturnsClearedWithNothingElseCop
     EXPECT_EQ(Members(s), expected);
 
     // Clear refused, then Cancel: nothing at all.
-    CSchedule kept = Loaded(Stored());
+    CSchedule kept = LoadedSchedule(StoredSchedule());
     EXPECT_FALSE(Edit(kept, [&](CScheduleTransferDlg* dlg) {
         AnswerMessageBox(QMessageBox::Cancel);
         Click(dlg->m_btnClear);
@@ -319,7 +302,7 @@ TEST_F(ScheduleTransferDlgTest, CancelEscapeAndCloseLeaveTheScheduleAsItWas) {
         [](QDialog* dlg) { dlg->close(); },
     };
     for (const auto& close : closers) {
-        CSchedule s = Loaded(Stored());
+        CSchedule s = LoadedSchedule(StoredSchedule());
         const auto before = Members(s);
         EXPECT_FALSE(Edit(s, [&](CScheduleTransferDlg* dlg) {
             dlg->m_ctrlStartDate->setDate(QDate(2027, 1, 1));
@@ -336,7 +319,7 @@ TEST_F(ScheduleTransferDlgTest, CancelEscapeAndCloseLeaveTheScheduleAsItWas) {
 }
 
 TEST_F(ScheduleTransferDlgTest, RepeatingCountMustBeAPositiveNumberOnceOnlyKeepsItsOwn) {
-    CSchedule s = Loaded(Stored());
+    CSchedule s = LoadedSchedule(StoredSchedule());
     std::vector<QString> messages;
     bool focusedOnCount = true;
     EXPECT_TRUE(Edit(s, [&](CScheduleTransferDlg* dlg) {
@@ -358,11 +341,11 @@ TEST_F(ScheduleTransferDlgTest, RepeatingCountMustBeAPositiveNumberOnceOnlyKeeps
     EXPECT_EQ(s.m_nCount, 40000);
 
     // A count nobody can edit (once only) is not held against the user and stays as it was.
-    SCHEDULEDATA zero = Stored();
+    SCHEDULEDATA zero = StoredSchedule();
     zero.bOnce = 1;
     zero.bEndDate = 0;
     zero.nCount = 0;
-    CSchedule once = Loaded(zero);
+    CSchedule once = LoadedSchedule(zero);
     bool asked = false;
     EXPECT_TRUE(Edit(once, [&](CScheduleTransferDlg* dlg) {
         EXPECT_EQ(dlg->m_editCount->text(), "0");
@@ -425,9 +408,9 @@ TEST_F(ScheduleTransferDlgTest, UnitListIsFixedAndARepeatingScheduleNeedsOne) {
         EXPECT_EQ(combo->GetSelectedUnit(), 3);
     }
 
-    SCHEDULEDATA d = Stored();
+    SCHEDULEDATA d = StoredSchedule();
     d.nUnit = PeriodUnit::Weeks;
-    CSchedule s = Loaded(d);
+    CSchedule s = LoadedSchedule(d);
     bool stayedOpen = false;
     bool listShown = false;
     EXPECT_TRUE(Edit(s, [&](CScheduleTransferDlg* dlg) {
@@ -448,19 +431,19 @@ TEST_F(ScheduleTransferDlgTest, UnitListIsFixedAndARepeatingScheduleNeedsOne) {
     d.bOnce = 1;
     d.bEndDate = 0;
     d.nUnit = 7;
-    CSchedule once = Loaded(d);
+    CSchedule once = LoadedSchedule(d);
     EXPECT_TRUE(Edit(once, [&](CScheduleTransferDlg* dlg) { Click(dlg->m_btnOK); }));
     EXPECT_EQ(once.m_nUnit, 7);
 }
 
 TEST_F(ScheduleTransferDlgTest, ExtremeStoredValuesOpenAndCancelUntouched) {
-    SCHEDULEDATA d = Stored();
+    SCHEDULEDATA d = StoredSchedule();
     d.timeStart = INT32_MIN;
     d.timeEnd = INT32_MAX;
     d.timeLastRun = INT32_MAX;
     d.nCount = 100000;
     d.nUnit = 7;
-    CSchedule s = Loaded(d);
+    CSchedule s = LoadedSchedule(d);
     const auto before = Members(s);
     EXPECT_FALSE(Edit(s, [&](CScheduleTransferDlg* dlg) {
         EXPECT_EQ(dlg->m_editCount->text(), "100000");
