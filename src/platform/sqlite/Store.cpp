@@ -798,6 +798,15 @@ Status Store::End(Status status) {
         ForgetCaches();
         return FromSqlite(rc);
     }
+    if (!m_txReadOnly && !m_memory) {
+        // A log left with changes by a program that was killed is read over whatever file is at
+        // the path when the store is opened next, a restored one included. Emptied after every
+        // change, it holds no more than the change being made. Without waiting: while another
+        // program still reads from the log, the next change empties it.
+        sqlite3_busy_handler(m_db, nullptr, nullptr);
+        sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        sqlite3_busy_handler(m_db, WaitForLock, this);
+    }
     return status;
 }
 
