@@ -107,14 +107,7 @@ TEST(ScheduleTransferFormTest, EditCombinesDayAndMinuteAndKeepsTheAnchorOfARunSc
         },
         IDOK);
     EXPECT_TRUE(fresh.Edit(set));
-    EXPECT_EQ(fresh.m_timeStart, CTime(2026, 3, 2, 14, 35, 0));
-    EXPECT_EQ(fresh.m_timeEnd, CTime(2026, 5, 1, 23, 59, 0));
-    EXPECT_EQ(fresh.m_timeLastRun, fresh.m_timeStart);
-    EXPECT_EQ(fresh.m_bOnce, 0);
-    EXPECT_EQ(fresh.m_bEndDate, 1);
-    EXPECT_EQ(fresh.m_bDisabled, 1);
-    EXPECT_EQ(fresh.m_nCount, 2);
-    EXPECT_EQ(fresh.m_nUnit, PeriodUnit::Hours);
+    ExpectTheEditedFreshSchedule(fresh);
 
     // Stored and already run after the new start: keeps counting from that run; a start moved
     // past the last run becomes the anchor.

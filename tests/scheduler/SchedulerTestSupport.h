@@ -75,6 +75,20 @@ inline CSchedule LoadedSchedule(const SCHEDULEDATA& d) {
     return s;
 }
 
+// What a new schedule holds after the dialog's edit that both dialog tests make: start
+// 2026-03-02 (date picker) at 14:35 (time picker, seconds dropped), an end date 2026-05-01 at
+// 23:59, every 2 hours, disabled; the new schedule counts from its start.
+inline void ExpectTheEditedFreshSchedule(const CSchedule& fresh) {
+    EXPECT_EQ(fresh.m_timeStart, CTime(2026, 3, 2, 14, 35, 0));
+    EXPECT_EQ(fresh.m_timeEnd, CTime(2026, 5, 1, 23, 59, 0));
+    EXPECT_EQ(fresh.m_timeLastRun, fresh.m_timeStart);
+    EXPECT_EQ(fresh.m_bOnce, 0);
+    EXPECT_EQ(fresh.m_bEndDate, 1);
+    EXPECT_EQ(fresh.m_bDisabled, 1);
+    EXPECT_EQ(fresh.m_nCount, 2);
+    EXPECT_EQ(fresh.m_nUnit, PeriodUnit::Hours);
+}
+
 // An entry as the client stores one: every two hours from a start in whole minutes, as the
 // dialogs' pickers show it, so that an unchanged schedule saves the same bytes.
 inline SCHEDULEDATA QueueRecord(std::int32_t start = 1'779'999'960) {
