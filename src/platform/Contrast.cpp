@@ -1,13 +1,38 @@
 #include "platform/Contrast.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
 
+// x^0.4 as the fifth root of x^2, by Newton's method: exact to the last bits for x in (0, 1],
+// and usable at compile time.
+constexpr double PowTwoFifths(double x) {
+    const double a = x * x;
+    double y = 1.0;
+    for (int i = 0; i < 40; ++i) {
+        const double y2 = y * y;
+        y = (4.0 * y + a / (y2 * y2)) / 5.0;
+    }
+    return y;
+}
+
+// The sRGB transfer function for each of the 256 channel values, made at compile time: a
+// pow() at run time would make every process that shows a log line page in the maths
+// library's tables for one small table of its own.
+constexpr auto kLinear = [] {
+    std::array<double, 256> table{};
+    for (int value = 0; value < 256; ++value) {
+        const double c = value / 255.0;
+        const double base = (c + 0.055) / 1.055;
+        table[value] = c <= 0.04045 ? c / 12.92 : base * base * PowTwoFifths(base);
+    }
+    return table;
+}();
+
 double LinearChannel(BYTE value) {
-    const double c = value / 255.0;
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    return kLinear[value];
 }
 
 double Luminance(COLORREF color) {

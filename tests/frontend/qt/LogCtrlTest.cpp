@@ -298,6 +298,9 @@ TEST_F(LogCtrlTest, EveryColourIsDrawnReadableOnLightDarkAndMidGreyBackgrounds) 
             EXPECT_LT(ContrastRatio(FromQColor(closer), back), kMinimumTextContrast);
         }
     }
+    // The ratio itself, against published figures: black on white, and #777 on white just short.
+    EXPECT_NEAR(ContrastRatio(0x000000, 0xFFFFFF), 21.0, 1e-9);
+    EXPECT_NEAR(ContrastRatio(0x777777, 0xFFFFFF), 4.478, 0.001);
     // On mid-grey nothing lighter reaches the ratio: darker.
     EXPECT_EQ(ReadableTextColor(LogColor::Navy, 0x808080), 0x630000u);
 
