@@ -38,8 +38,15 @@ TEST_F(TrayTest, HideGoesToTheTrayOnceAndOpenComesBack) {
     ASSERT_NE(frame->TrayIcon(), nullptr);
     EXPECT_EQ(frame->TrayIcon()->toolTip(), "Quorvel PRO Monitor");
     EXPECT_FALSE(frame->TrayIcon()->icon().pixmap(16).isNull());
-    // A screen at twice the scale gets a picture of its own, not an upscaled 32 px one.
-    EXPECT_TRUE(frame->TrayIcon()->icon().availableSizes().contains(QSize(64, 64)));
+    // A screen at twice the scale gets a picture of its own, not an upscaled 32 px one; each
+    // the tray's own picture, not the window's of that size.
+    for (const int size : {16, 64}) {
+        const auto argb = [](const QImage& image) {
+            return image.convertToFormat(QImage::Format_ARGB32);
+        };
+        EXPECT_EQ(argb(frame->TrayIcon()->icon().pixmap(size).toImage()),
+                  argb(QImage(QStringLiteral(":/icons/tray-%1.png").arg(size))));
+    }
     EXPECT_EQ(frame->TrayIcon()->contextMenu(), frame->TrayMenu());
 
     // A further minimise while in the tray changes nothing: still hidden, one icon.
