@@ -39,17 +39,24 @@ void BM_IdleMonitorResident(benchmark::State& state) {
 #endif
         sleep(10);
         const double rss = ResidentMB(pid);
+        // Private memory (heap, stacks, written pages) apart from the pages of the program and
+        // its libraries, which are shared with every other program that maps them.
+        const double anon = ResidentMB(pid, "RssAnon:");
         int status = 0;
         Stop(pid, fd, &status);
         state.counters["rss_MB"] = rss;
+        state.counters["anon_MB"] = anon;
         state.counters["exit_status"] = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #ifdef QPM_FLOOR_WINDOW
         if (floor > 0) {
             const double floorRss = ResidentMB(floor);
+            const double floorAnon = ResidentMB(floor, "RssAnon:");
             int floorStatus = 0;
             Stop(floor, floorFd, &floorStatus);
             state.counters["floor_rss_MB"] = floorRss;
             state.counters["ratio_to_floor"] = rss / floorRss;
+            state.counters["floor_anon_MB"] = floorAnon;
+            state.counters["anon_ratio_to_floor"] = anon / floorAnon;
         }
 #endif
     }
