@@ -62,8 +62,10 @@ const char* const kExportHelp =
     "cannot be written.\n";
 
 // A registry file read in pieces, refused once more than the most a registry file may hold has
-// come from it: an endless input costs no more than that. Standard input is kept in a scratch
-// file as it is read, since an import reads its file more than once.
+// come from it: an endless input costs no more than that. An import reads its file three times,
+// so it reads a scratch copy made in one go: an edit while it runs cannot show a later pass other
+// lines than the check saw (the Windows registry cannot take back what a pass stored), and a pipe
+// or standard input can be imported as well as a file.
 class FileSource final : public registry::RegFileSource {
 public:
     FileSource() = default;
@@ -77,10 +79,28 @@ public:
             std::filesystem::file_size(NativePath(file), ec) > registry::kMaxRegFileBytes) {
             return Refuse(TooLarge());
         }
-        if (file != "-") {
-            m_file = OpenFile(file, "rb");
-            return m_file != nullptr || Refuse(std::strerror(errno));
+        std::FILE* input = file == "-" ? stdin : OpenFile(file, "rb");
+        if (input == nullptr) {
+            return Refuse(std::strerror(errno));
         }
+        const bool copied = Copy(input);
+        if (input != stdin) {
+            std::fclose(input);
+        }
+        return copied && Rewind();
+    }
+    bool Read(char* buffer, std::size_t size, std::size_t* got) override {
+        *got = std::fread(buffer, 1, size, m_file);
+        return (*got > 0 || std::ferror(m_file) == 0) || Refuse(std::strerror(errno));
+    }
+    bool Rewind() override {
+        return std::fseek(m_file, 0, SEEK_SET) == 0 || Refuse(std::strerror(errno));
+    }
+    // Why the file could not be read; empty while it could.
+    const std::string& Why() const { return m_why; }
+
+private:
+    bool Copy(std::FILE* input) {
         m_file = OpenScratchFile(&m_why);
         if (m_file == nullptr) {
             return false;
@@ -88,7 +108,7 @@ public:
         std::vector<char> chunk(std::size_t{1} << 20);
         std::size_t got = 0;
         std::size_t total = 0;
-        while ((got = std::fread(chunk.data(), 1, chunk.size(), stdin)) > 0) {
+        while ((got = std::fread(chunk.data(), 1, chunk.size(), input)) > 0) {
             total += got;
             if (total > registry::kMaxRegFileBytes) {
                 return Refuse(TooLarge());
@@ -97,27 +117,8 @@ public:
                 return Refuse(std::strerror(errno));
             }
         }
-        if (std::ferror(stdin) != 0) {
-            return Refuse(std::strerror(errno));
-        }
-        return Rewind();
+        return std::ferror(input) == 0 || Refuse(std::strerror(errno));
     }
-    bool Read(char* buffer, std::size_t size, std::size_t* got) override {
-        *got = std::fread(buffer, 1, size, m_file);
-        m_read += *got;
-        if (m_read > registry::kMaxRegFileBytes) {
-            return Refuse(TooLarge()); // it grew while being read
-        }
-        return (*got > 0 || std::ferror(m_file) == 0) || Refuse(std::strerror(errno));
-    }
-    bool Rewind() override {
-        m_read = 0;
-        return std::fseek(m_file, 0, SEEK_SET) == 0 || Refuse(std::strerror(errno));
-    }
-    // Why the file could not be read; empty while it could.
-    const std::string& Why() const { return m_why; }
-
-private:
     static std::string TooLarge() {
         return "it holds more than " + std::to_string(registry::kMaxRegFileBytes >> 20) + " MiB";
     }
@@ -133,7 +134,6 @@ private:
     }
 
     std::FILE* m_file = nullptr;
-    std::size_t m_read = 0;
     std::string m_why;
 };
 

@@ -160,9 +160,18 @@ TEST_F(PosixCompanionTest, AnExportThatFailsOrIsEndedLeavesNoFileBehind) {
     }
 }
 
-TEST_F(PosixCompanionTest, ImportReadsAtMost256MiBFromStandardInput) {
+TEST_F(PosixCompanionTest, ImportReadsItsInputOnceAndAtMost256MiB) {
     // An input that does not end (one byte more than the limit will do).
     ExpectRefused(Run({"import", "-"}, "head -c 268435457 /dev/zero | "), "256 MiB");
+    // Read once, whole, before any of it is stored: a pipe named as the file can be imported,
+    // and a file edited meanwhile cannot give the storing pass other lines than the check saw.
+    const std::string file =
+        m_env.WriteFile("in.reg", "REGEDIT4\n\n[" + m_env.RootForPrograms("HKCU") +
+                                      "\\Software\\P]\n\"v\"=\"1\"\n");
+    const ProgramResult piped = Run({"import", "/dev/stdin"}, "cat " + ShellQuote(file) + " | ");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    CRegKey key;
+    EXPECT_EQ(key.Open(HKEY_CURRENT_USER, "Software\\P", KEY_READ), ERROR_SUCCESS);
 }
 
 TEST_F(PosixCompanionTest, AStoreThatCannotBeUsedIsNamedForWhatIsWrong) {
