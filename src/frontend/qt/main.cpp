@@ -9,7 +9,7 @@
 #include "frontend/qt/platform/QtClipboard.h"
 #include "platform/Launch.h"
 #include "platform/NamedObjects.h"
-#include "platform/wayland/WaylandClipboard.h"
+#include "platform/wayland/WaylandPlugin.h"
 #ifdef QPM_X11
 #include "frontend/qt/x11/X11.h"
 #endif
@@ -137,7 +137,7 @@ void ChooseQtPlatform(bool dataControl) {
 }
 
 // What the Monitor runs on and how it sees the clipboard, for the log's start entry.
-std::string DesktopNote(const CWaylandClipboard* dataControl) {
+std::string DesktopNote(const WaylandWatcher& dataControl) {
     const QString platform = QGuiApplication::platformName();
     std::string note = "Desktop: ";
     if (platform == QLatin1String("wayland")) {
@@ -147,8 +147,10 @@ std::string DesktopNote(const CWaylandClipboard* dataControl) {
     } else {
         note += "none (" + platform.toStdString() + ")";
     }
-    if (dataControl != nullptr) {
-        note += std::string("; clipboard followed through ") + dataControl->Protocol();
+    if (dataControl.clipboard != nullptr) {
+        note += std::string("; clipboard followed through ") + dataControl.protocol;
+    } else if (!dataControl.problem.empty()) {
+        note += "; the Wayland clipboard watcher could not be loaded (" + dataControl.problem + ")";
     }
     return note + ".";
 }
@@ -223,9 +225,18 @@ int main(int argc, char** argv) {
     // A clipboard followed through the compositor is seen from the background; Qt's own sees
     // it only while the window has the focus there, so it serves for the Control key alone.
     CQtClipboard qtClipboard;
-    std::unique_ptr<CWaylandClipboard> dataControl =
-        HasEnv("WAYLAND_DISPLAY") ? CWaylandClipboard::Connect(qtClipboard) : nullptr;
-    ChooseQtPlatform(dataControl != nullptr);
+    // Without its plug-in the Monitor runs as where the compositor offers no data-control.
+    WaylandWatcher dataControl;
+    if (HasEnv("WAYLAND_DISPLAY")) {
+        dataControl = LoadWaylandClipboard(qtClipboard);
+        if (!dataControl.problem.empty()) {
+            std::fprintf(stderr,
+                         "quorvel-monitor: the Wayland clipboard watcher could not be loaded "
+                         "(%s); the clipboard is read through the toolkit\n",
+                         dataControl.problem.c_str());
+        }
+    }
+    ChooseQtPlatform(dataControl.clipboard != nullptr);
     const std::string problem = StartProblem(argc, argv);
     if (!problem.empty()) {
         std::fprintf(stderr, "quorvel-monitor: cannot start: %s\n", problem.c_str());
@@ -239,7 +250,7 @@ int main(int argc, char** argv) {
     NameApplicationForDesktop();
 
     CQtDesktop desktop;
-    desktop.SetStartNote(DesktopNote(dataControl.get()));
+    desktop.SetStartNote(DesktopNote(dataControl));
     // Someone watches a terminal, or nobody can see the window; otherwise the log stays in the
     // window, since copied URLs may carry passwords.
     if (isatty(STDOUT_FILENO) != 0 || IsHeadless()) {
@@ -252,8 +263,9 @@ int main(int argc, char** argv) {
         }
     });
 
-    IClipboard& clipboard = dataControl != nullptr ? static_cast<IClipboard&>(*dataControl)
-                                                   : static_cast<IClipboard&>(qtClipboard);
+    IClipboard& clipboard = dataControl.clipboard != nullptr
+                                ? *dataControl.clipboard
+                                : static_cast<IClipboard&>(qtClipboard);
     CMonitorApp app(desktop, clipboard, SystemShell());
     int status = 0;
     if (app.InitInstance(CommandLineAfterProgram(argc, argv))) {
