@@ -6,10 +6,12 @@
 #include "platform/WinApp.h"
 #include "platform/registry/Registry.h"
 #include "support/PrivateEnvTest.h"
+#include "urlmon/XSession.h"
 
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,8 +26,8 @@ bool MonitorEventExists() {
 // One Monitor process of ours. Ended by pid: SIGTERM first, SIGKILL when it does not go.
 class Monitor {
 public:
-    Monitor(const std::string& log, const std::vector<std::string>& args = {}) {
-        const std::string program = BuiltMonitor();
+    Monitor(const std::string& log, const std::vector<std::string>& args = {},
+            const std::string& program = BuiltMonitor()) {
         std::vector<std::string> owned = {program};
         owned.insert(owned.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -273,6 +275,48 @@ TEST_F(StartupTest, StartedAtLogonWithTheSwitchOnOrAbsentItRuns) {
     SetWStart(1);
     Monitor on(Log(), {"wstart"});
     ExpectToStay(on);
+}
+
+// On a Wayland desktop the clipboard watcher comes from its plug-in, loaded as installed
+// beside the built Monitor. A Monitor without it still runs, as where the compositor offers no
+// data-control, and its log says why.
+TEST_F(StartupTest, OnWaylandTheClipboardPlugInIsLoadedOrTheLogSaysWhyNot) {
+    if (!xsession::Installed("sway")) {
+        GTEST_SKIP() << "needs sway (scripts/setup.sh --test)";
+    }
+    char dir[] = "/tmp/qpm-sway-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    xsession::CChild sway;
+    const std::string socket = xsession::StartHeadlessSway(sway, dir, false, Log() + ".sway");
+    ASSERT_FALSE(socket.empty()) << ReadFileText(Log() + ".sway");
+    setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+    const auto logHas = [](const std::string& log, const std::string& text) {
+        return ReadFileText(log).find(text) != std::string::npos;
+    };
+    {
+        Monitor monitor(Log());
+        EXPECT_TRUE(
+            WaitFor([&] { return logHas(Log(), "followed through wlr-data-control"); }, 20000))
+            << ReadFileText(Log());
+    }
+    EXPECT_TRUE(WaitFor([] { return !MonitorEventExists(); }));
+    const std::string alone = m_env.Root() + "/bin/quorvel-monitor";
+    std::filesystem::create_directories(m_env.Root() + "/bin");
+    std::filesystem::copy_file(BuiltMonitor(), alone);
+    const std::string log = m_env.Root() + "/alone.log";
+    Monitor monitor(log, {}, alone);
+    EXPECT_TRUE(WaitFor(MonitorEventExists, 20000)) << ReadFileText(log);
+    SleepMs(1500);
+    EXPECT_FALSE(monitor.Reap()) << ReadFileText(log);
+    for (const char* said :
+         {"quorvel-monitor: the Wayland clipboard watcher could not be loaded (",
+          "wayland-clipboard.so: cannot open shared object file",
+          "Desktop: none (offscreen); the Wayland clipboard watcher could not"}) {
+        EXPECT_TRUE(logHas(log, said)) << said << "\n" << ReadFileText(log);
+    }
+    monitor.Stop();
+    sway.End();
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
