@@ -9,7 +9,10 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh --package >&2
 # Debian's flags without debug information: the package's programs are stripped anyway.
 export DEB_CXXFLAGS_MAINT_STRIP=-g DEB_BUILD_MAINT_OPTIONS=hardening=+all
+# The library folder as Debian names it: the Wayland clipboard plug-in lives in a private folder
+# below it, which ldconfig does not look at.
 cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_INSTALL_LIBDIR="lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)" \
   -DQPM_BUILD_TESTS=OFF -DQPM_BUILD_BENCHMARKS=OFF \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)" \
