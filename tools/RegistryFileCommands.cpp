@@ -137,17 +137,62 @@ private:
     std::string m_why;
 };
 
-// Standard output for '-', else the file by the system's rules (System.h).
-bool WriteAll(const std::string& file, const std::string& content, std::string* why) {
-    if (file == "-") {
-        const bool ok = std::fwrite(content.data(), 1, content.size(), stdout) == content.size() &&
-                        std::fflush(stdout) == 0;
-        if (!ok) {
-            *why = std::strerror(errno);
+// An export kept in a scratch file as it is made, so that memory does not grow with the store,
+// and written out only once it is whole.
+class ScratchSink final : public registry::RegFileSink {
+public:
+    ScratchSink() : m_file(OpenScratchFile(&m_why)) {}
+    ScratchSink(const ScratchSink&) = delete;
+    ScratchSink& operator=(const ScratchSink&) = delete;
+    ~ScratchSink() override {
+        if (m_file != nullptr) {
+            std::fclose(m_file);
         }
-        return ok;
     }
-    return WriteOutputFile(file, content, why);
+    bool Write(const std::string& bytes) override {
+        if (m_file == nullptr) {
+            return false;
+        }
+        if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
+            m_why = std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    // The export from its start; null (with Why()) when it could not be kept.
+    std::FILE* Rewound() {
+        if (m_file != nullptr &&
+            (std::fflush(m_file) != 0 || std::fseek(m_file, 0, SEEK_SET) != 0)) {
+            m_why = std::strerror(errno);
+            return nullptr;
+        }
+        return m_file;
+    }
+    const std::string& Why() const { return m_why; }
+
+private:
+    std::FILE* m_file;
+    std::string m_why;
+};
+
+// Standard output for '-', else the file by the system's rules (System.h).
+bool WriteAll(const std::string& file, std::FILE* content, std::string* why) {
+    if (file != "-") {
+        return WriteOutputFile(file, content, why);
+    }
+    std::vector<char> chunk(std::size_t{1} << 20);
+    std::size_t got = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), content)) > 0) {
+        if (std::fwrite(chunk.data(), 1, got, stdout) != got) {
+            *why = std::strerror(errno);
+            return false;
+        }
+    }
+    if (std::ferror(content) != 0 || std::fflush(stdout) != 0) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -212,20 +257,25 @@ int RunExport(const Args& args) {
     if (!registry::ParseKeyName(positional[0], &root, &path, &why)) {
         return Fail("export: " + positional[0] + ": " + why);
     }
-    std::string content;
-    const registry::Status status = registry::ExportRegFile(root, path, format, &content, &why);
+    ScratchSink scratch;
+    const registry::Status status = registry::ExportRegFile(root, path, format, scratch, &why);
     if (status == registry::Status::NotFound) {
         std::fprintf(stderr, "quorvel-monitorctl: export: %s: no such key\n",
                      positional[0].c_str());
         return kFalse;
     }
+    const std::string file = positional.size() == 2 ? positional[1] : "-";
+    if (status != registry::Status::Ok && why.empty() && !scratch.Why().empty()) {
+        return Fail("export: cannot write " + file + ": " + scratch.Why());
+    }
     if (status != registry::Status::Ok) {
         return Fail("export: " + positional[0] + ": " +
                     (why.empty() ? "the store cannot be read" : why));
     }
-    const std::string file = positional.size() == 2 ? positional[1] : "-";
-    if (!WriteAll(file, content, &why)) {
-        return Fail("export: cannot write " + file + ": " + why);
+    std::FILE* content = scratch.Rewound();
+    if (content == nullptr || !WriteAll(file, content, &why)) {
+        return Fail("export: cannot write " + file + ": " +
+                    (content == nullptr ? scratch.Why() : why));
     }
     return kOk;
 }

@@ -303,6 +303,23 @@ TEST_F(RegFileStoreTest, NamesThatAreNotUtf8GoOnlyIntoAUtf16File) {
 
     EXPECT_EQ(registry::ExportRegFile(root, {"missing"}, RegFileFormat::Utf8, &out, &why),
               registry::Status::NotFound);
+
+    // Handed over a key at a time, after the header; a piece refused ends the export there.
+    Set(HKEY_CURRENT_USER, "N\bad \xff name\below", "v", REG_SZ, std::string("y\0", 2));
+    struct Pieces final : registry::RegFileSink {
+        std::vector<std::string> got;
+        bool Write(const std::string& bytes) override {
+            got.push_back(bytes);
+            return got.size() < 3;
+        }
+    } pieces;
+    why.clear();
+    EXPECT_EQ(registry::ExportRegFile(root, path, RegFileFormat::Utf16, pieces, &why),
+              registry::Status::Unavailable);
+    EXPECT_TRUE(why.empty()) << why;
+    ASSERT_EQ(pieces.got.size(), 3u);
+    EXPECT_EQ(pieces.got[1].rfind(std::string("[\0", 2), 0), 0u);
+    EXPECT_EQ(pieces.got[2].rfind(std::string("[\0", 2), 0), 0u);
 }
 
 TEST_F(RegFileStoreTest, DeletionsApplyAndMissingTargetsAreNoError) {

@@ -47,18 +47,27 @@ private:
     int m_fd;
 };
 
-bool WriteAll(int fd, const std::string& content, std::string* why) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
+// What is left of `content`, a piece at a time.
+bool WriteAll(int fd, std::FILE* content, std::string* why) {
+    std::vector<char> chunk(std::size_t{1} << 20);
+    std::size_t got = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), content)) > 0) {
+        std::size_t done = 0;
+        while (done < got) {
+            const ssize_t n = write(fd, chunk.data() + done, got - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                *why = std::strerror(n < 0 ? errno : EIO);
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
         }
-        if (n <= 0) {
-            *why = std::strerror(n < 0 ? errno : EIO);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+    }
+    if (std::ferror(content) != 0) {
+        *why = std::strerror(errno);
+        return false;
     }
     return true;
 }
@@ -159,7 +168,7 @@ std::string FollowDanglingLinks(std::string path) {
     return path;
 }
 
-bool WriteInPlace(const std::string& file, const std::string& content, std::string* why) {
+bool WriteInPlace(const std::string& file, std::FILE* content, std::string* why) {
     Descriptor out(open(file.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
     if (out.Get() < 0) {
         *why = std::strerror(errno);
@@ -176,7 +185,7 @@ bool WriteInPlace(const std::string& file, const std::string& content, std::stri
 }
 
 // Writes beside the target and renames, so that a failed write never leaves half a file.
-bool Replace(const std::string& target, const std::string& content, const struct stat* existing,
+bool Replace(const std::string& target, std::FILE* content, const struct stat* existing,
              std::string* why) {
     TempFileGuard guard;
     const std::string temp = target + ".tmp-" + std::to_string(getpid());
@@ -275,7 +284,7 @@ int RunAndWait(const Args& command, std::string* why) {
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : kBadInput;
 }
 
-bool WriteOutputFile(const std::string& file, const std::string& content, std::string* why) {
+bool WriteOutputFile(const std::string& file, std::FILE* content, std::string* why) {
     struct stat st {};
     if (stat(file.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {

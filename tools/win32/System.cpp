@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
+#include <vector>
 
 namespace ctl {
 
@@ -55,7 +56,7 @@ int RunAndWait(const Args& command, std::string* why) {
     return static_cast<int>(status);
 }
 
-bool WriteOutputFile(const std::string& file, const std::string& content, std::string* why) {
+bool WriteOutputFile(const std::string& file, std::FILE* content, std::string* why) {
     const std::string temp = file + ".tmp-" + std::to_string(GetCurrentProcessId());
     const std::wstring wideTemp = text::ToWide(temp);
     HANDLE out = CreateFileW(wideTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -64,12 +65,20 @@ bool WriteOutputFile(const std::string& file, const std::string& content, std::s
         *why = win32::ErrorText(GetLastError());
         return false;
     }
-    DWORD written = 0;
-    bool ok =
-        WriteFile(out, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-        written == content.size() && FlushFileBuffers(out);
+    std::vector<char> chunk(std::size_t{1} << 20);
+    std::size_t got = 0;
+    bool ok = true;
+    while (ok && (got = std::fread(chunk.data(), 1, chunk.size(), content)) > 0) {
+        DWORD written = 0;
+        ok = WriteFile(out, chunk.data(), static_cast<DWORD>(got), &written, nullptr) &&
+             written == got;
+    }
+    ok = ok && FlushFileBuffers(out);
     if (!ok) {
         *why = win32::ErrorText(GetLastError());
+    } else if (std::ferror(content) != 0) {
+        *why = std::strerror(errno);
+        ok = false;
     }
     CloseHandle(out);
     if (ok && !MoveFileExW(wideTemp.c_str(), text::ToWide(file).c_str(),

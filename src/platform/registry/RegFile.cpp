@@ -832,10 +832,15 @@ Status ExportValues(HKEY key, const std::string& fullName, RegFileFormat format,
     return Status::Ok;
 }
 
+// Text of the file in its encoding: UTF-16LE for the registry editor's own format.
+std::string Encoded(const std::string& text, RegFileFormat format) {
+    return format == RegFileFormat::Utf16 ? text::Utf8ToUtf16Le(text) : text;
+}
+
 // The key and everything below it, each key before its subkeys and those in name order. Walked
 // with a list of its own, one open key per level, rather than by recursion: the store may hold
 // trees deeper than any stack.
-Status ExportTree(CRegKey top, const std::string& topName, RegFileFormat format, std::string* out,
+Status ExportTree(CRegKey top, const std::string& topName, RegFileFormat format, RegFileSink& sink,
                   std::string* error) {
     struct Level {
         CRegKey key;
@@ -843,9 +848,18 @@ Status ExportTree(CRegKey top, const std::string& topName, RegFileFormat format,
         std::vector<std::string> children;
         std::size_t next = 0;
     };
+    // One key's lines at a time.
+    const auto exportValues = [&](HKEY key, const std::string& name) {
+        std::string piece;
+        const Status status = ExportValues(key, name, format, &piece, error);
+        if (status != Status::Ok) {
+            return status;
+        }
+        return sink.Write(Encoded(piece, format)) ? Status::Ok : Status::Unavailable;
+    };
     std::vector<Level> levels;
     Level first{std::move(top), topName, {}, 0};
-    Status status = ExportValues(first.key.Get(), first.name, format, out, error);
+    Status status = exportValues(first.key.Get(), first.name);
     if (status == Status::Ok) {
         status = ListSubkeys(first.key.Get(), &first.children);
     }
@@ -862,8 +876,7 @@ Status ExportTree(CRegKey top, const std::string& topName, RegFileFormat format,
         if (rc == ERROR_FILE_NOT_FOUND) {
             continue; // deleted by someone else meanwhile
         }
-        status = rc == ERROR_SUCCESS ? ExportValues(level.key.Get(), level.name, format, out, error)
-                                     : ToStatus(rc);
+        status = rc == ERROR_SUCCESS ? exportValues(level.key.Get(), level.name) : ToStatus(rc);
         if (status == Status::Ok) {
             status = ListSubkeys(level.key.Get(), &level.children);
         }
@@ -885,7 +898,7 @@ bool StoreUnreadable(Root root, std::string* error) {
 } // namespace
 
 Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFormat format,
-                     std::string* out, std::string* error) {
+                     RegFileSink& sink, std::string* error) {
     // Written with the names as stored, whatever case the caller used.
     std::string fullName = RootName(root);
     CRegKey key;
@@ -917,18 +930,32 @@ Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFor
         key = std::move(next);
         fullName += "\\" + (stored != nullptr ? *stored : part);
     }
-    std::string body;
-    const Status status = ExportTree(std::move(key), fullName, format, &body, error);
+    const std::string header =
+        std::string(format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5) + "\r\n\r\n";
+    if (!sink.Write((format == RegFileFormat::Utf16 ? "\xFF\xFE" : "") + Encoded(header, format))) {
+        return Status::Unavailable;
+    }
+    const Status status = ExportTree(std::move(key), fullName, format, sink, error);
     if (status != Status::Ok) {
         return status;
     }
-    if (StoreUnreadable(root, error)) {
-        return Status::Unavailable;
+    return StoreUnreadable(root, error) ? Status::Unavailable : Status::Ok;
+}
+
+Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFormat format,
+                     std::string* out, std::string* error) {
+    struct StringSink final : RegFileSink {
+        std::string text;
+        bool Write(const std::string& bytes) override {
+            text += bytes;
+            return true;
+        }
+    } sink;
+    const Status status = ExportRegFile(root, path, format, sink, error);
+    if (status == Status::Ok) {
+        *out = std::move(sink.text);
     }
-    const std::string header = format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5;
-    const std::string text = header + "\r\n\r\n" + body;
-    *out = format == RegFileFormat::Utf16 ? "\xFF\xFE" + text::Utf8ToUtf16Le(text) : text;
-    return Status::Ok;
+    return status;
 }
 
 } // namespace registry

@@ -103,8 +103,21 @@ enum class RegFileFormat {
     Regedit4 // REGEDIT4 in UTF-8
 };
 
-// The key, its values and everything below it. NotFound when there is no such key; Unavailable
-// with a reason when a name cannot be written in the chosen format.
+// Where an export goes: in pieces of one key's lines each, so that no file is ever held whole.
+class RegFileSink {
+public:
+    virtual ~RegFileSink() = default;
+    // False when the piece cannot be written; the export stops there.
+    virtual bool Write(const std::string& bytes) = 0;
+};
+
+// The key, its values and everything below it, into `sink`. NotFound when there is no such key
+// (nothing written); Unavailable with a reason when a name cannot be written in the chosen
+// format or the store cannot be read, and with none when the sink refused a piece. On any
+// status but Ok what the sink was given is not a whole file.
+Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFormat format,
+                     RegFileSink& sink, std::string* error);
+// The same into `out`, which is left alone unless the status is Ok.
 Status ExportRegFile(Root root, const std::vector<std::string>& path, RegFileFormat format,
                      std::string* out, std::string* error);
 
