@@ -8,6 +8,7 @@
 #include "platform/registry/RegFile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,6 +62,34 @@ const char* const kExportHelp =
     "Exit status: 0 written, 1 no such key, 2 bad usage, the store cannot be read or the file\n"
     "cannot be written.\n";
 
+std::string TooLarge() {
+    return "it holds more than " + std::to_string(registry::kMaxRegFileBytes >> 20) + " MiB";
+}
+
+// Copies what is left of `from` to `to` a piece at a time; false with the reason when either
+// fails, or once more than `limit` bytes have come.
+bool CopyStream(std::FILE* from, std::FILE* to, std::size_t limit, std::string* why) {
+    std::vector<char> chunk(std::size_t{1} << 20);
+    std::size_t got = 0;
+    std::size_t total = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), from)) > 0) {
+        total += got;
+        if (total > limit) {
+            *why = TooLarge();
+            return false;
+        }
+        if (std::fwrite(chunk.data(), 1, got, to) != got) {
+            *why = std::strerror(errno);
+            return false;
+        }
+    }
+    if (std::ferror(from) != 0) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 // A registry file read in pieces, refused once more than the most a registry file may hold has
 // come from it: an endless input costs no more than that. An import reads its file three times,
 // so it reads a scratch copy made in one go: an edit while it runs cannot show a later pass other
@@ -102,25 +131,7 @@ public:
 private:
     bool Copy(std::FILE* input) {
         m_file = OpenScratchFile(&m_why);
-        if (m_file == nullptr) {
-            return false;
-        }
-        std::vector<char> chunk(std::size_t{1} << 20);
-        std::size_t got = 0;
-        std::size_t total = 0;
-        while ((got = std::fread(chunk.data(), 1, chunk.size(), input)) > 0) {
-            total += got;
-            if (total > registry::kMaxRegFileBytes) {
-                return Refuse(TooLarge());
-            }
-            if (std::fwrite(chunk.data(), 1, got, m_file) != got) {
-                return Refuse(std::strerror(errno));
-            }
-        }
-        return std::ferror(input) == 0 || Refuse(std::strerror(errno));
-    }
-    static std::string TooLarge() {
-        return "it holds more than " + std::to_string(registry::kMaxRegFileBytes >> 20) + " MiB";
+        return m_file != nullptr && CopyStream(input, m_file, registry::kMaxRegFileBytes, &m_why);
     }
     bool Refuse(const std::string& why) {
         m_why = why;
@@ -180,15 +191,10 @@ bool WriteAll(const std::string& file, std::FILE* content, std::string* why) {
     if (file != "-") {
         return WriteOutputFile(file, content, why);
     }
-    std::vector<char> chunk(std::size_t{1} << 20);
-    std::size_t got = 0;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), content)) > 0) {
-        if (std::fwrite(chunk.data(), 1, got, stdout) != got) {
-            *why = std::strerror(errno);
-            return false;
-        }
+    if (!CopyStream(content, stdout, SIZE_MAX, why)) {
+        return false;
     }
-    if (std::ferror(content) != 0 || std::fflush(stdout) != 0) {
+    if (std::fflush(stdout) != 0) {
         *why = std::strerror(errno);
         return false;
     }
